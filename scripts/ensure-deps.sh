@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Corvex needs, but only
+# those that are missing. As a non-root user it names the command to run instead.
+set -euo pipefail
+packages=(cmake make g++ pkg-config libboost-regex-dev libgtest-dev libbenchmark-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+line="apt-get update && apt-get install -y ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Corvex needs these Debian packages: ${missing[*]}" >&2
+  echo "Run as root:  $line" >&2
+  exit 1
+fi
+echo "Installing missing build dependencies: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y "${missing[@]}"
