@@ -1,0 +1,91 @@
+#include "kel/err/format.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace kel {
+
+namespace {
+
+// The scratch buffer shared by every call of format; allocated on first use, only ever grows.
+std::unique_ptr<char[]> formatBuffer;
+unsigned formatBufferSize = 256;
+
+inline int fold(char c) { return std::tolower(static_cast<unsigned char>(c)); }
+
+}  // namespace
+
+std::string format(const char* fmt, ...) {
+  if (!formatBuffer) formatBuffer = std::make_unique<char[]>(formatBufferSize);
+  for (;;) {
+    va_list args;
+    va_start(args, fmt);
+    const int length = std::vsnprintf(formatBuffer.get(), formatBufferSize, fmt, args);
+    va_end(args);
+    if (length >= 0 && static_cast<unsigned>(length) < formatBufferSize)
+      return std::string(formatBuffer.get(), static_cast<std::string::size_type>(length));
+    if (length < 0) {
+      // The C library reports a text it cannot produce at all (an invalid conversion, more than
+      // INT_MAX bytes); a bigger buffer would not help, so growing would never end.
+      throw std::runtime_error(std::string("Cannot format \"") + fmt + "\": " + std::strerror(errno));
+    }
+    // Grow by half of the size until the text and its NUL fit; the sizes are those of growing one
+    // step per attempt, without formatting again at each step.
+    unsigned newSize = formatBufferSize;
+    while (newSize <= static_cast<unsigned>(length)) newSize += newSize / 2;
+    // Allocate before releasing, so a failed allocation leaves buffer and size in agreement.
+    std::unique_ptr<char[]> bigger(new char[newSize]);
+    formatBuffer = std::move(bigger);
+    formatBufferSize = newSize;
+  }
+}
+
+unsigned formatCapacity() { return formatBufferSize; }
+
+int compareNoCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    if (*a == '\0') return *b == '\0' ? 0 : -1;
+    if (*b == '\0') return 1;
+    const int d = fold(*a) - fold(*b);
+    if (d != 0) return d;
+  }
+}
+
+int compareNoCase(const std::string& a, const char* b) {
+  for (std::string::size_type i = 0;; ++i, ++b) {
+    if (i == a.size()) return *b == '\0' ? 0 : -1;
+    if (*b == '\0') return 1;
+    const int d = fold(a[i]) - fold(*b);
+    if (d != 0) return d;
+  }
+}
+
+int compareNoCaseN(const char* a, const char* b, unsigned n) {
+  for (; n > 0; --n, ++a, ++b) {
+    if (*a == '\0') return *b == '\0' ? 0 : -1;
+    if (*b == '\0') return 1;
+    const int d = fold(*a) - fold(*b);
+    if (d != 0) return d;
+  }
+  return 0;
+}
+
+const char* findNoCase(const char* text, const char* pattern) {
+  const int first = fold(*pattern);
+  const unsigned length = static_cast<unsigned>(std::strlen(pattern));
+  for (const char* p = text;; ++p) {
+    if (fold(*p) == first && compareNoCaseN(p, pattern, length) == 0) return p;
+    if (*p == '\0') return nullptr;
+  }
+}
+
+void toLowerCase(std::string& s) {
+  for (char& c : s) c = static_cast<char>(fold(c));
+}
+
+}  // namespace kel
