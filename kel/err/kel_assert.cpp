@@ -1,5 +1,6 @@
 #include "kel/err/kel_assert.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <iostream>
@@ -29,7 +30,10 @@ const char* const terminateAdvice =
     "return EXIT_FAILURE;\n";
 
 [[noreturn]] void terminateHandler() {
-  if (std::uncaught_exceptions() > 0) std::cerr << terminateAdvice;
+  // An exception that finds no handler has already been taken up by the runtime when it calls
+  // terminate (it no longer counts as uncaught, but is the current exception); test both, so the
+  // advice appears whenever an exception ends the process, and not for a plain terminate() call.
+  if (std::uncaught_exceptions() > 0 || std::current_exception()) std::cerr << terminateAdvice;
   if (previousHandler) previousHandler();
   std::abort();
 }

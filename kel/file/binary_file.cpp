@@ -1,0 +1,270 @@
+#include "kel/file/binary_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "kel/err/error.h"
+#include "kel/err/kel_assert.h"
+
+namespace kel::file {
+
+namespace {
+
+// Bytes collected before they are handed to the system in one write.
+constexpr std::size_t writeChunk = 1 << 16;
+
+// Numbers the temporaries of this process, so two writers of one target never share a name.
+unsigned temporaryCounter = 0;
+
+void readWholeFile(const std::string& name, std::string& data) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw err::IOError(name);
+  struct stat info;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) data.reserve(static_cast<std::size_t>(info.st_size));
+  char block[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(fd, block, sizeof block);
+    if (got > 0) {
+      data.append(block, static_cast<std::size_t>(got));
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      throw err::IOError(name);
+    }
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
+BinaryFile::BinaryFile(const std::string& name, int mode)
+    : name_(name), mode_(mode == 1 ? 1 : 0), uncaughtAtOpen_(std::uncaught_exceptions()) {
+  if (mode_ == 0) {
+    readWholeFile(name_, data_);
+    return;
+  }
+  struct stat target;
+  const bool targetExists = ::stat(name_.c_str(), &target) == 0;
+  if (targetExists && S_ISDIR(target.st_mode)) {
+    errno = EISDIR;
+    throw err::IOError(name_);
+  }
+  for (;;) {
+    temporaryName_ = name_ + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(temporaryCounter++);
+    fd_ = ::open(temporaryName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ >= 0) break;
+    // A leftover of an earlier process with the same id: take the next number.
+    if (errno != EEXIST) throw err::IOError(name_);
+  }
+  // The replacement keeps the permissions the file had.
+  if (targetExists && S_ISREG(target.st_mode)) ::fchmod(fd_, target.st_mode & 07777);
+  pending_.reserve(writeChunk);
+}
+
+BinaryFile::~BinaryFile() {
+  if (fd_ < 0) return;
+  if (std::uncaught_exceptions() > uncaughtAtOpen_) {
+    discardTemporary();
+    return;
+  }
+  try {
+    close();
+  } catch (...) {
+    // A destructor must not throw; close() has already removed the temporary.
+  }
+}
+
+void BinaryFile::close() {
+  if (mode_ == 0) {
+    std::string().swap(data_);
+    position_ = 0;
+    return;
+  }
+  if (fd_ < 0) {
+    if (failed_) {
+      errno = EIO;
+      throw err::IOError(name_);
+    }
+    return;
+  }
+  flushBuffer();
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 || std::rename(temporaryName_.c_str(), name_.c_str()) != 0) {
+    const int error = errno;
+    failed_ = true;
+    ::unlink(temporaryName_.c_str());
+    errno = error;
+    throw err::IOError(name_);
+  }
+}
+
+void BinaryFile::discardTemporary() noexcept {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  ::unlink(temporaryName_.c_str());
+  pending_.clear();
+}
+
+void BinaryFile::flushBuffer() {
+  const char* p = pending_.data();
+  std::size_t left = pending_.size();
+  while (left > 0) {
+    const ssize_t done = ::write(fd_, p, left);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      failed_ = true;
+      discardTemporary();
+      errno = error;
+      throw err::IOError(name_);
+    }
+    p += done;
+    left -= static_cast<std::size_t>(done);
+  }
+  pending_.clear();
+}
+
+void BinaryFile::writeBytes(const char* data, std::size_t size) {
+  kel_assert(fd_ >= 0);
+  pending_.append(data, size);
+  if (pending_.size() >= writeChunk) flushBuffer();
+}
+
+void BinaryFile::writeByte(unsigned char byte) {
+  const char c = static_cast<char>(byte);
+  writeBytes(&c, 1);
+}
+
+void BinaryFile::writeUInt(unsigned value) {
+  char bytes[5];
+  std::size_t n;
+  if (value < 0x80u) {
+    bytes[0] = static_cast<char>(value);
+    n = 1;
+  } else if (value < 0x4000u) {
+    bytes[0] = static_cast<char>(0x80u | (value >> 8));
+    bytes[1] = static_cast<char>(value & 0xFFu);
+    n = 2;
+  } else if (value < 0x200000u) {
+    bytes[0] = static_cast<char>(0xC0u | (value >> 16));
+    bytes[1] = static_cast<char>((value >> 8) & 0xFFu);
+    bytes[2] = static_cast<char>(value & 0xFFu);
+    n = 3;
+  } else if (value < 0x10000000u) {
+    bytes[0] = static_cast<char>(0xE0u | (value >> 24));
+    bytes[1] = static_cast<char>((value >> 16) & 0xFFu);
+    bytes[2] = static_cast<char>((value >> 8) & 0xFFu);
+    bytes[3] = static_cast<char>(value & 0xFFu);
+    n = 4;
+  } else {
+    bytes[0] = static_cast<char>(0xF0u);
+    bytes[1] = static_cast<char>(value >> 24);
+    bytes[2] = static_cast<char>((value >> 16) & 0xFFu);
+    bytes[3] = static_cast<char>((value >> 8) & 0xFFu);
+    bytes[4] = static_cast<char>(value & 0xFFu);
+    n = 5;
+  }
+  writeBytes(bytes, n);
+}
+
+void BinaryFile::endOfFile() const { throw err::Error("End of file reached (" + name_ + ")"); }
+
+unsigned BinaryFile::readUInt() {
+  const std::size_t left = data_.size() - position_;
+  if (left == 0) endOfFile();
+  const auto* p = reinterpret_cast<const unsigned char*>(data_.data()) + position_;
+  const unsigned b0 = p[0];
+  std::size_t n;
+  unsigned value;
+  if (b0 < 0x80u) {
+    ++position_;
+    return b0;
+  } else if ((b0 & 0xC0u) == 0x80u) {
+    n = 2;
+    if (left < n) endOfFile();
+    value = ((b0 & 0x3Fu) << 8) | p[1];
+  } else if ((b0 & 0xE0u) == 0xC0u) {
+    n = 3;
+    if (left < n) endOfFile();
+    value = ((b0 & 0x1Fu) << 16) | (unsigned{p[1]} << 8) | p[2];
+  } else if ((b0 & 0xF0u) == 0xE0u) {
+    n = 4;
+    if (left < n) endOfFile();
+    value = ((b0 & 0x0Fu) << 24) | (unsigned{p[1]} << 16) | (unsigned{p[2]} << 8) | p[3];
+  } else {
+    n = 5;
+    if (left < n) endOfFile();
+    value = (unsigned{p[1]} << 24) | (unsigned{p[2]} << 16) | (unsigned{p[3]} << 8) | p[4];
+  }
+  position_ += n;
+  return value;
+}
+
+bool BinaryFile::readByte(unsigned char& byte) {
+  if (position_ >= data_.size()) return false;
+  byte = static_cast<unsigned char>(data_[position_++]);
+  return true;
+}
+
+void BinaryFile::readBytes(char* data, std::size_t size) {
+  if (data_.size() - position_ < size) endOfFile();
+  std::memcpy(data, data_.data() + position_, size);
+  position_ += size;
+}
+
+std::string_view BinaryFile::readStringView() {
+  int length;
+  read(*this, length);
+  // A damaged length must neither allocate wildly nor read short without notice.
+  if (length < 0 || static_cast<std::size_t>(length) > data_.size() - position_) endOfFile();
+  std::string_view bytes(data_.data() + position_, static_cast<std::size_t>(length));
+  position_ += bytes.size();
+  const std::size_t nul = bytes.find('\0');
+  return nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
+}
+
+void write(BinaryFile& file, bool value) { file.writeByte(value ? 1 : 0); }
+
+void read(BinaryFile& file, bool& value) {
+  unsigned char byte;
+  if (!file.readByte(byte)) throw err::Error("End of file reached (" + file.name() + ")");
+  value = byte != 0;
+}
+
+void write(BinaryFile& file, int value) {
+  if (value == INT_MIN) throw err::Error("Integer out of range (" + file.name() + ")");
+  file.writeUInt(value >= 0 ? 2u * static_cast<unsigned>(value) : 2u * static_cast<unsigned>(-value) + 1u);
+}
+
+void read(BinaryFile& file, int& value) {
+  const unsigned u = file.readUInt();
+  const int magnitude = static_cast<int>(u >> 1);
+  value = (u & 1u) ? -magnitude : magnitude;
+}
+
+void write(BinaryFile& file, std::string_view value) {
+  if (value.size() > static_cast<std::size_t>(INT_MAX)) throw err::Error("Integer out of range (" + file.name() + ")");
+  write(file, static_cast<int>(value.size()));
+  file.writeBytes(value.data(), value.size());
+}
+
+void write(BinaryFile& file, const std::string& value) { write(file, std::string_view(value)); }
+
+void write(BinaryFile& file, const char* value) { write(file, std::string_view(value ? value : "")); }
+
+void read(BinaryFile& file, std::string& value) { value.assign(file.readStringView()); }
+
+}  // namespace kel::file

@@ -1,0 +1,110 @@
+// The program's binary data files (file list, word lists, global index) and their byte encodings.
+//
+// Encodings (all multi-byte integers most significant byte first):
+//   unsigned  1 to 5 bytes, the shortest form:  0..0x7F: the value;  ..0x3FFF: 0x80|v>>8, v;
+//             ..0x1FFFFF: 0xC0|v>>16, v>>8, v;  ..0xFFFFFFF: 0xE0|v>>24, v>>16, v>>8, v;
+//             above: 0xF0, v>>24, v>>16, v>>8, v  (a reader ignores the low 4 bits of 0xF0..0xFF).
+//   int       the unsigned 2*v for v >= 0, 2*(-v)+1 for v < 0; range -(2^31-1)..2^31-1.
+//   bool      one byte, 0 or 1; any non-zero byte reads as true.
+//   string    its length as an int, then its bytes; a string read back ends at its first NUL.
+#ifndef KEL_FILE_BINARY_FILE_H
+#define KEL_FILE_BINARY_FILE_H
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "kel/err/noncopyable.h"
+
+namespace kel::file {
+
+class BinaryFile;
+
+// An object that can store itself in a BinaryFile and load itself again. version is the format
+// version the container read before the object; an implementation may ignore it.
+class BinaryStoreable {
+ public:
+  virtual ~BinaryStoreable() = default;
+  virtual void writeTo(BinaryFile& file) const = 0;
+  virtual void readFrom(BinaryFile& file, int version) = 0;
+};
+
+// A binary file opened either for reading (mode != 1) or for writing (mode 1).
+//
+// Reading: the whole file is read at construction; the readers then work from memory. Reading
+// past the end throws kel::err::Error "End of file reached (<name>)", also for a string whose
+// length is negative or longer than the bytes left.
+//
+// Writing replaces the target atomically: the bytes go to a temporary file in the target's
+// directory (named <name>.tmp.<pid>.<n>, never ending in ".index"), and only close() makes them
+// the file <name>, by renaming over it. Until then an earlier file <name> stays as it was. A
+// failure to write, flush or rename throws kel::err::IOError naming <name> and removes the
+// temporary. If the object is destroyed without close(): with no exception on its way out the
+// destructor closes (errors are swallowed); while an exception unwinds the stack it only removes
+// the temporary, so the earlier file is kept.
+//
+// Open failures throw kel::err::IOError(name).
+class BinaryFile : kel_boost::noncopyable {
+ public:
+  BinaryFile(const std::string& name, int mode);
+  virtual ~BinaryFile();
+
+  // Write mode: flushes, checks and renames the temporary over the target; throws
+  // kel::err::IOError(name) on failure (the target then is unchanged). Read mode: releases the
+  // data. A second call does nothing.
+  void close();
+
+  const std::string& name() const { return name_; }
+  bool isWriting() const { return mode_ == 1; }
+
+  void writeUInt(unsigned value);
+  void readUInt(unsigned& value) { value = readUInt(); }
+  unsigned readUInt();
+
+  // Raw bytes, for fixed-width fields an owner lays out itself.
+  void writeByte(unsigned char byte);
+  void writeBytes(const char* data, std::size_t size);
+  // Reads one byte; false at the end of the file.
+  bool readByte(unsigned char& byte);
+  // Reads exactly size bytes; throws the end-of-file error when fewer are left (nothing is read).
+  void readBytes(char* data, std::size_t size);
+
+  // Reads a string (as read(file, std::string&) does) without copying: the view points into
+  // the file's data and stays valid until close() or destruction.
+  std::string_view readStringView();
+
+  // Read mode: true when every byte has been read.
+  bool atEnd() const { return position_ >= data_.size(); }
+
+ private:
+  [[noreturn]] void endOfFile() const;
+  void flushBuffer();
+  void discardTemporary() noexcept;
+
+  const std::string name_;
+  const int mode_;
+  int uncaughtAtOpen_;
+  // Read mode: the whole file and the index of the next unread byte.
+  std::string data_;
+  std::size_t position_ = 0;
+  // Write mode: the temporary file, its descriptor (-1 when closed) and unwritten bytes.
+  std::string temporaryName_;
+  int fd_ = -1;
+  std::string pending_;
+  bool failed_ = false;
+};
+
+void write(BinaryFile& file, bool value);
+void read(BinaryFile& file, bool& value);
+// Throws kel::err::Error for INT_MIN, which has no encoding.
+void write(BinaryFile& file, int value);
+void read(BinaryFile& file, int& value);
+void write(BinaryFile& file, std::string_view value);
+void write(BinaryFile& file, const std::string& value);
+// A string literal is written as a string (not converted to bool).
+void write(BinaryFile& file, const char* value);
+void read(BinaryFile& file, std::string& value);
+
+}  // namespace kel::file
+
+#endif
