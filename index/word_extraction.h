@@ -1,0 +1,46 @@
+// What a word of an HTML page is: entity decoding, word cutting, the acceptance test and the
+// collection of a page's distinct words.
+//
+// Words are byte strings in ISO 8859-1 (Latin-1) of ASCII letters, digits, the underscore and the
+// umlauts and sharp s, kept exactly as they stand in the page (case is not folded). A page's words
+// form a std::set<std::string>, ordered by unsigned byte comparison.
+#ifndef INDEX_WORD_EXTRACTION_H
+#define INDEX_WORD_EXTRACTION_H
+
+#include <list>
+#include <set>
+#include <string>
+
+// The 70 word characters: a-z, A-Z, '_', 0-9, then the Latin-1 bytes E4 F6 FC C4 D6 DC DF
+// (ae, oe, ue, Ae, Oe, Ue, sharp s). Every other byte separates words.
+extern const std::string wordCharacters;
+
+// Resolves character entities in place. An entity runs from an '&' to the next ';'; when more
+// '&' stand in between, the last of them starts it. Names whose characters 2 to 4 are "uml" give
+// the umlaut of their first character (A O U a o u; any other first character gives nothing),
+// "szlig" gives sharp s; every other entity, named or numeric, is removed without trace. After
+// each entity the search resumes one character after the entity's start, so the character that
+// directly followed a removed entity never starts another one. An '&' without a later ';' stays.
+void decodeEntities(std::string& text);
+
+// Appends the maximal runs of text to out, in text order: with wordChars given, the runs of
+// characters from *wordChars; otherwise the runs of characters not in *separators (with neither
+// given, the whole text). Empty runs are never appended.
+void splitWords(std::list<std::string>& out, const std::string& text, const std::string* wordChars,
+                const std::string* separators);
+
+// True when word has at least 3 characters and at least half of them are ASCII letters (digits,
+// '_', umlauts and sharp s are not letters).
+bool isIndexWord(const std::string& word);
+
+// Decodes the entities of text, cuts it into runs of word characters and inserts every run that
+// isIndexWord accepts into words.
+void addPageText(std::set<std::string>& words, std::string text);
+
+// The words of an HTML file: the text in front of every tag that follows the first tag named
+// exactly "body" (after folding to lower case), each piece through addPageText. Text before that
+// tag, text after the last tag and attribute values are not read; a file without such a tag has
+// no words. Throws what kel::html_read::HTML_Eater throws; words then holds what was read so far.
+void addFileWords(std::set<std::string>& words, const std::string& fileName);
+
+#endif
