@@ -1,0 +1,97 @@
+#include "kel/file/input_file.h"
+
+#include <cstring>
+
+#include "kel/err/error.h"
+
+namespace kel::file {
+
+namespace {
+
+FILE* openOrThrow(const std::string& name) {
+  FILE* stream = std::fopen(name.c_str(), "r");
+  if (!stream) throw err::IOError(name);
+  return stream;
+}
+
+}  // namespace
+
+InputFile::InputFile(const std::string& name, unsigned blockSize)
+    : name_(name),
+      stream_(openOrThrow(name)),
+      blockSize_(blockSize > 0 ? blockSize : 1),
+      buffer_(new char[blockSize_]) {
+  readBlock();
+}
+
+InputFile::InputFile(unsigned blockSize)
+    : name_("STDIN"), stream_(stdin), blockSize_(blockSize > 0 ? blockSize : 1), buffer_(new char[blockSize_]) {
+  readBlock();
+}
+
+InputFile::~InputFile() {
+  // Closing the process's standard input would let the next opened file take descriptor 0.
+  if (stream_ != stdin) std::fclose(stream_);
+}
+
+void InputFile::setWrap(unsigned width, const std::string& breakText, int breakOffset) {
+  wrapWidth_ = width;
+  breakText_ = breakText;
+  breakOffset_ = breakOffset;
+}
+
+void InputFile::readBlock() {
+  // A read error ends the input like the end of the file.
+  count_ = static_cast<unsigned>(std::fread(buffer_.get(), 1, blockSize_, stream_));
+  position_ = 0;
+  if (count_ < blockSize_) atEnd_ = true;
+}
+
+std::size_t InputFile::findCut(const std::string& line) const {
+  if (breakText_.empty()) return 0;
+  std::size_t best = 0;
+  for (std::size_t start = 0; start < wrapWidth_;) {
+    const std::size_t i = line.find(breakText_, start);
+    if (i == std::string::npos) break;
+    const long long cut = static_cast<long long>(i) + breakOffset_;
+    // An empty piece would come back forever: a cut must keep at least one byte.
+    if (cut >= 1 && cut <= static_cast<long long>(wrapWidth_)) best = static_cast<std::size_t>(cut);
+    start = i + 1;
+  }
+  return best;
+}
+
+bool InputFile::getLine(std::string& line) {
+  line.clear();
+  line.swap(carry_);
+  for (;;) {
+    while (position_ >= count_) {
+      if (atEnd_) return !line.empty();
+      readBlock();
+    }
+    const char* const begin = buffer_.get() + position_;
+    const std::size_t available = count_ - position_;
+    if (const void* newline = std::memchr(begin, '\n', available)) {
+      const std::size_t length = static_cast<const char*>(newline) - begin;
+      line.append(begin, length);
+      position_ += static_cast<unsigned>(length + 1);
+      return true;
+    }
+    line.append(begin, available);
+    position_ = count_;
+    if (wrapWidth_ != 0 && line.size() > wrapWidth_) {
+      if (const std::size_t cut = findCut(line)) {
+        const std::size_t tail = line.size() - cut;
+        if (tail <= available) {
+          position_ = count_ - static_cast<unsigned>(tail);  // still in the buffer: read it again
+        } else {
+          carry_.assign(line, cut, std::string::npos);
+        }
+        line.resize(cut);
+        return true;
+      }
+    }
+  }
+}
+
+}  // namespace kel::file
