@@ -1,7 +1,25 @@
 #!/usr/bin/env bash
-# Indexes the sample site into a build-local index folder and prints the result page of one search.
+# Indexes the sample site in examples/ into a build-local index folder and prints the result page
+# of one search on standard output.
+#
+#   scripts/demo.sh <path of corvex> [search string]
+#
+# The index lives next to the program (<build>/demo-index) and is brought up to date on every run
+# (-u), so edits to the sample pages show at once. Result URLs are file:// links to the pages.
 set -euo pipefail
 corvex=$1
 query=${2:-Haus}
-echo "The sample site and the demo search arrive with the results page." >&2
-"$corvex" "$query" 2>/dev/null || true
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir=$(cd "$(dirname "$corvex")" && pwd)
+index_dir="$build_dir/demo-index"
+roots="$build_dir/demo-roots.txt"
+log="$build_dir/demo.log"
+
+mkdir -p "$index_dir"
+printf '%s\n' "$source_dir/examples" > "$roots"
+if ! "$corvex" -u -p "file://" "$query" "$index_dir" "$roots" 2> "$log"; then
+  cat "$log" >&2
+  exit 1
+fi
+printf '\n\n(searched %s/examples for "%s"; index in %s, messages in %s)\n' \
+  "$source_dir" "$query" "$index_dir" "$log" >&2
