@@ -1,0 +1,65 @@
+#include "index/byte_codec.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "kel/err/error.h"
+
+void ByteReader::endOfFile() const {
+  throw kel::err::Error("End of file reached (" + name_ + ")");
+}
+
+void appendString(std::string& out, std::string_view text) {
+  if (text.size() > 0x7FFFFFFFu) throw kel::err::Error("String too long for an index file");
+  appendUInt(out, static_cast<unsigned>(text.size() * 2));
+  out.append(text.data(), text.size());
+}
+
+namespace {
+
+// Closes a descriptor on every way out, keeping errno of the failure being reported.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) {
+      const int saved = errno;
+      ::close(fd_);
+      errno = saved;
+    }
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  const int fd_;
+};
+
+}  // namespace
+
+std::string readWholeFile(const std::string& path) {
+  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) throw kel::err::IOError(path);
+  struct stat info;
+  if (::fstat(fd.get(), &info) != 0) throw kel::err::IOError(path);
+  std::string bytes;
+  // The size is a hint: a file that grows or shrinks meanwhile is read to its actual end.
+  bytes.resize(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096);
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw kel::err::IOError(path);
+    }
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  bytes.resize(filled);
+  return bytes;
+}

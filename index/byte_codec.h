@@ -1,0 +1,135 @@
+// Decoding of the binary file primitives (unsigned, string) from bytes held in memory, for the
+// index files that are read whole and scanned in one pass (word lists, global index).
+//
+// The encodings are those of kel::file::BinaryFile. A ByteReader never reads outside its bytes:
+// every read that would run past the end (also a string whose length is negative or longer
+// than the bytes left) throws kel::err::Error "End of file reached (<name>)", the error a
+// BinaryFile gives for the same bytes.
+#ifndef CORVEX_INDEX_BYTE_CODEC_H
+#define CORVEX_INDEX_BYTE_CODEC_H
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+
+class ByteReader {
+ public:
+  // bytes must outlive the reader; name appears in the end-of-file error.
+  ByteReader(std::string_view bytes, std::string name) : bytes_(bytes), name_(std::move(name)) {}
+
+  bool atEnd() const { return position_ >= bytes_.size(); }
+  std::size_t position() const { return position_; }
+  std::size_t remaining() const { return bytes_.size() - position_; }
+
+  unsigned readByte() {
+    if (position_ >= bytes_.size()) endOfFile();
+    return static_cast<unsigned char>(bytes_[position_++]);
+  }
+
+  unsigned readUInt() {
+    const std::size_t left = bytes_.size() - position_;
+    if (left == 0) endOfFile();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + position_);
+    const unsigned b0 = p[0];
+    const unsigned length = uintLength(b0);
+    if (length > left) endOfFile();
+    position_ += length;
+    switch (length) {
+      case 1: return b0;
+      case 2: return ((b0 & 0x3Fu) << 8) | p[1];
+      case 3: return ((b0 & 0x1Fu) << 16) | (unsigned(p[1]) << 8) | p[2];
+      case 4: return ((b0 & 0x0Fu) << 24) | (unsigned(p[1]) << 16) | (unsigned(p[2]) << 8) | p[3];
+      default: return (unsigned(p[1]) << 24) | (unsigned(p[2]) << 16) | (unsigned(p[3]) << 8) | p[4];
+    }
+  }
+
+  // The next string as a view into the bytes, ending at its first NUL byte if it holds one.
+  std::string_view readString() {
+    const unsigned encoded = readUInt();
+    if (encoded & 1u) {
+      // A negative length: only zero ("-0") is harmless; anything else is damage.
+      if (encoded != 1u) endOfFile();
+      return {};
+    }
+    const std::size_t length = encoded >> 1;
+    if (length > remaining()) endOfFile();
+    const char* start = bytes_.data() + position_;
+    position_ += length;
+    const void* nul = std::memchr(start, 0, length);
+    return {start, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - start) : length};
+  }
+
+  // Skips count unsigned values without decoding them.
+  void skipUInts(unsigned count) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data());
+    std::size_t pos = position_;
+    const std::size_t size = bytes_.size();
+    // Every value takes at most 5 bytes: when that many are left, no bound check is needed.
+    if (size - pos >= std::size_t(count) * 5) {
+      for (unsigned i = 0; i < count; ++i) pos += uintLength(p[pos]);
+    } else {
+      for (unsigned i = 0; i < count; ++i) {
+        if (pos >= size) endOfFile();
+        pos += uintLength(p[pos]);
+      }
+      if (pos > size) endOfFile();
+    }
+    position_ = pos;
+  }
+
+  // Skips count strings.
+  void skipStrings(unsigned count) {
+    for (; count > 0; --count) readString();
+  }
+
+  // Number of bytes of an unsigned value whose first byte is b0.
+  static unsigned uintLength(unsigned b0) {
+    if (b0 < 0x80) return 1;
+    if (b0 < 0xC0) return 2;
+    if (b0 < 0xE0) return 3;
+    if (b0 < 0xF0) return 4;
+    return 5;
+  }
+
+  [[noreturn]] void endOfFile() const;
+
+ private:
+  std::string_view bytes_;
+  std::size_t position_ = 0;
+  const std::string name_;
+};
+
+// Appends value in the unsigned encoding (shortest form).
+inline void appendUInt(std::string& out, unsigned value) {
+  if (value < 0x80) {
+    out += static_cast<char>(value);
+  } else if (value < 0x4000) {
+    const char bytes[2] = {static_cast<char>(0x80 | (value >> 8)), static_cast<char>(value)};
+    out.append(bytes, 2);
+  } else if (value < 0x200000) {
+    const char bytes[3] = {static_cast<char>(0xC0 | (value >> 16)), static_cast<char>(value >> 8),
+                           static_cast<char>(value)};
+    out.append(bytes, 3);
+  } else if (value < 0x10000000) {
+    const char bytes[4] = {static_cast<char>(0xE0 | (value >> 24)), static_cast<char>(value >> 16),
+                           static_cast<char>(value >> 8), static_cast<char>(value)};
+    out.append(bytes, 4);
+  } else {
+    const char bytes[5] = {static_cast<char>(0xF0), static_cast<char>(value >> 24),
+                           static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+                           static_cast<char>(value)};
+    out.append(bytes, 5);
+  }
+}
+
+// Appends text as a string: its length as an int (twice the length as unsigned), then its bytes.
+// Texts of 2^31 bytes or more have no encoding and throw kel::err::Error.
+void appendString(std::string& out, std::string_view text);
+
+// The whole content of the file path. Throws kel::err::IOError(path) when it cannot be opened or
+// read.
+std::string readWholeFile(const std::string& path);
+
+#endif
