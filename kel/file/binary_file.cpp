@@ -45,6 +45,55 @@ void readWholeFile(const std::string& name, std::string& data) {
   ::close(fd);
 }
 
+// The directory that will hold name, for an open() of the directory itself.
+std::string directoryOf(const std::string& name) {
+  const std::size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return name.substr(0, slash);
+}
+
+// An unnamed file in the directory of name (Linux O_TMPFILE): if the process dies before close(),
+// the system removes it and nothing is left behind. Returns -1 where the file system or the
+// absence of /proc/self/fd (needed to give it a name) rules this out.
+int openAnonymous(const std::string& name) {
+#ifdef O_TMPFILE
+  if (::access("/proc/self/fd", X_OK) != 0) return -1;
+  return ::open(directoryOf(name).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#else
+  (void)name;
+  return -1;
+#endif
+}
+
+// The next unused name "<name>.tmp.<pid>.<n>"; none of them ends in ".index".
+std::string nextTemporaryName(const std::string& name) {
+  return name + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(temporaryCounter++);
+}
+
+// Creates a new, named temporary beside name; fd is -1 (errno set) when that fails.
+std::string createNamedTemporary(const std::string& name, int& fd) {
+  for (;;) {
+    std::string temporary = nextTemporaryName(name);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // EEXIST: a leftover of an earlier process with the same id; take the next number.
+    if (fd >= 0 || errno != EEXIST) return temporary;
+  }
+}
+
+// Gives the unnamed file open as fd a new temporary name beside name; false (errno set) on failure.
+bool linkTemporary(int fd, const std::string& name, std::string& temporary) {
+  const std::string source = "/proc/self/fd/" + std::to_string(fd);
+  for (;;) {
+    temporary = nextTemporaryName(name);
+    if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno != EEXIST) {
+      temporary.clear();
+      return false;
+    }
+  }
+}
+
 }  // namespace
 
 BinaryFile::BinaryFile(const std::string& name, int mode)
@@ -59,12 +108,10 @@ BinaryFile::BinaryFile(const std::string& name, int mode)
     errno = EISDIR;
     throw err::IOError(name_);
   }
-  for (;;) {
-    temporaryName_ = name_ + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(temporaryCounter++);
-    fd_ = ::open(temporaryName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0) break;
-    // A leftover of an earlier process with the same id: take the next number.
-    if (errno != EEXIST) throw err::IOError(name_);
+  fd_ = openAnonymous(name_);
+  if (fd_ < 0) {
+    temporaryName_ = createNamedTemporary(name_, fd_);
+    if (fd_ < 0) throw err::IOError(name_);
   }
   // The replacement keeps the permissions the file had.
   if (targetExists && S_ISREG(target.st_mode)) ::fchmod(fd_, target.st_mode & 07777);
@@ -98,23 +145,29 @@ void BinaryFile::close() {
     return;
   }
   flushBuffer();
+  // An unnamed temporary gets its name only now, just before it replaces the target.
+  int error = 0;
+  if (temporaryName_.empty() && !linkTemporary(fd_, name_, temporaryName_)) error = errno;
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0 || std::rename(temporaryName_.c_str(), name_.c_str()) != 0) {
-    const int error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && std::rename(temporaryName_.c_str(), name_.c_str()) != 0) error = errno;
+  if (error != 0) {
     failed_ = true;
-    ::unlink(temporaryName_.c_str());
+    if (!temporaryName_.empty()) ::unlink(temporaryName_.c_str());
     errno = error;
     throw err::IOError(name_);
   }
+  temporaryName_.clear();
 }
 
 void BinaryFile::discardTemporary() noexcept {
   if (fd_ >= 0) {
-    ::close(fd_);
+    ::close(fd_);  // an unnamed temporary disappears with its descriptor
     fd_ = -1;
   }
-  ::unlink(temporaryName_.c_str());
+  if (!temporaryName_.empty()) ::unlink(temporaryName_.c_str());
+  temporaryName_.clear();
   pending_.clear();
 }
 
