@@ -1,0 +1,36 @@
+// The global index: every indexed HTML file once, numbered, and every distinct word with the
+// numbers of the files that contain it. Built from the word lists; read by the lookup.
+//
+// Format (primitives of kel::file::BinaryFile), no header:
+//   file count N (uint), N full file paths (strings; the position is the file number),
+//   word count W (uint), W entries in ascending byte order of the words:
+//     word (string), k (uint), k file numbers (uints, ascending, each once).
+// Files are numbered in the order of the directory table (ascending paths), within a directory
+// in ascending file-name order.
+#ifndef CORVEX_INDEX_GLOBAL_INDEX_H
+#define CORVEX_INDEX_GLOBAL_INDEX_H
+
+#include <string>
+
+// The index directory of the command line joined with base, or with "<prefix>_<base>" when -I
+// gives a prefix.
+std::string indexFilePath(const char* base);
+
+// indexFilePath("global_index"), computed on the first call and kept for the process.
+std::string globalIndexPath();
+
+// Loads the file list fileListPath, brings the word lists of its directories up to date
+// (updateWordLists) and replaces the global index globalPath atomically with one built from
+// them. With verbose, "Updating global index <path>" and one line "words = <n> <directory>" per
+// directory with files (n: distinct words known after that directory) go to std::cerr, after
+// the word-list progress.
+// Throws kel::err::IOError when the file list cannot be read, kel::err::Error "Illegal filetype
+// ('<path>')" or "End of file reached (<path>)" when it is not a complete file list (nothing
+// is changed then), and the errors of updateWordLists; a failure leaves the old global index.
+void updateGlobalIndex(const std::string& fileListPath, const std::string& indexDir,
+                       const std::string& globalPath, bool verbose);
+
+// updateGlobalIndex with the index directory, globalIndexPath() and -v of the command line.
+void updateGlobalIndex(const std::string& fileListPath);
+
+#endif

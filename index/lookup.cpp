@@ -1,0 +1,166 @@
+#include "index/lookup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+#include <iterator>
+
+#include "app/options.h"
+#include "index/byte_codec.h"
+#include "index/global_index.h"
+#include "index/word_extraction.h"
+#include "kel/err/error.h"
+#include "kel/err/format.h"
+
+namespace {
+
+// Characters that give a term of the perl syntax a meaning beyond its own bytes.
+constexpr std::string_view regexMetacharacters = ".[]{}()\\*+?|^$";
+
+bool isPlainText(std::string_view term) {
+  return !term.empty() && term.find_first_of(regexMetacharacters) == std::string_view::npos;
+}
+
+std::string lowerCase(std::string text) {
+  kel::toLowerCase(text);
+  return text;
+}
+
+}  // namespace
+
+SearchTerm::SearchTerm(const std::string& t, unsigned flags)
+    : term((flags & boost::regex::icase) ? lowerCase(t) : t),
+      expression(term, (flags & ~boost::regex::no_except)) {}
+
+WordMatcher::WordMatcher(const SearchTerm& term)
+    : expression_(&term.expression), literal_(isPlainText(term.term)) {
+  ignoreCase_ = (term.expression.flags() & boost::regex::icase) != 0;
+  if (!literal_) return;
+  if (!ignoreCase_) {
+    text_ = term.term;
+    return;
+  }
+  // The case folding the compiled expression applies to a literal character and to the
+  // character of the word it meets; it follows the expression's locale.
+  const auto& traits = term.expression.get_traits();
+  for (unsigned c = 0; c < 256; ++c) {
+    fold_[c] = traits.translate_nocase(static_cast<char>(c));
+  }
+  for (const char c : term.term) text_ += fold_[static_cast<unsigned char>(c)];
+}
+
+void lookupTerms(const std::string& indexPath, const std::string& search, unsigned flags,
+                 const std::vector<std::string>& ids, std::ostream* verbose,
+                 std::ostream& report, std::list<SearchTerm>& terms,
+                 std::list<std::string>& files) {
+  std::list<std::string> pieces;
+  const std::string blank = " ";
+  splitWords(pieces, search, nullptr, &blank);
+  std::list<SearchTerm> added;
+  for (const std::string& piece : pieces) added.emplace_back(piece, flags);
+
+  std::vector<unsigned> result;
+  if (!added.empty()) {
+    if (verbose) *verbose << "Searching in global index..\n";
+    const std::string bytes = readWholeFile(indexPath);
+    ByteReader reader(bytes, indexPath);
+
+    const unsigned fileCount = reader.readUInt();
+    std::vector<std::string_view> paths;
+    paths.reserve(std::min<std::size_t>(fileCount, reader.remaining()));
+    for (unsigned i = 0; i < fileCount; ++i) paths.push_back(reader.readString());
+
+    std::vector<WordMatcher> matchers;
+    for (const SearchTerm& term : added) matchers.emplace_back(term);
+    std::vector<std::vector<unsigned>> selected(added.size());
+    std::vector<unsigned> numbers;
+
+    for (unsigned words = reader.readUInt(); words > 0; --words) {
+      const std::string_view word = reader.readString();
+      const unsigned count = reader.readUInt();
+      bool decoded = false;
+      for (std::size_t t = 0; t < matchers.size(); ++t) {
+        if (!matchers[t].matches(word)) continue;
+        if (!decoded) {
+          numbers.clear();
+          for (unsigned k = 0; k < count; ++k) {
+            const unsigned number = reader.readUInt();
+            // A number without a path would select a file the index does not name.
+            if (number >= fileCount) reader.endOfFile();
+            numbers.push_back(number);
+          }
+          decoded = true;
+        }
+        selected[t].insert(selected[t].end(), numbers.begin(), numbers.end());
+        if (verbose) *verbose << word << ' ';
+      }
+      if (!decoded) reader.skipUInts(count);
+    }
+
+    auto term = added.begin();
+    for (auto& numbersOfTerm : selected) {
+      std::sort(numbersOfTerm.begin(), numbersOfTerm.end());
+      numbersOfTerm.erase(std::unique(numbersOfTerm.begin(), numbersOfTerm.end()),
+                          numbersOfTerm.end());
+      term->files.insert(numbersOfTerm.begin(), numbersOfTerm.end());
+      ++term;
+    }
+
+    result = selected.front();
+    for (std::size_t t = 1; t < selected.size() && !result.empty(); ++t) {
+      std::vector<unsigned> both;
+      std::set_intersection(result.begin(), result.end(), selected[t].begin(), selected[t].end(),
+                            std::back_inserter(both));
+      result.swap(both);
+    }
+
+    if (verbose) {
+      std::string text = "done\n";
+      for (const SearchTerm& t : added) {
+        text += "Results for '" + t.term + "': ";
+        for (const unsigned n : t.files) text += std::to_string(n) + " ";
+        text += "\n";
+      }
+      *verbose << text;
+    }
+
+    std::vector<std::string> lowerIds;
+    for (const std::string& id : ids) lowerIds.push_back(lowerCase(id));
+    for (const unsigned n : result) {
+      const std::string_view path = paths[n];
+      bool passes = lowerIds.empty();
+      if (!passes) {
+        const std::string lowerPath = lowerCase(std::string(path));
+        for (const std::string& id : lowerIds) {
+          if (lowerPath.find(id) != std::string::npos) {
+            passes = true;
+            break;
+          }
+        }
+      }
+      if (passes) files.emplace_back(path);
+    }
+  }
+
+  if (result.empty()) {
+    report << "No results.\n";
+  } else {
+    std::string text = "Overall results: ";
+    for (const unsigned n : result) text += std::to_string(n) + " ";
+    text += "\n";
+    report << text;
+  }
+  terms.splice(terms.end(), added);
+}
+
+void searchGlobalIndex(std::list<SearchTerm>& terms, unsigned flags, std::list<std::string>& files) {
+  std::vector<std::string> ids;
+  if (optIds.isGiven()) {
+    optIds.rewind();
+    for (std::string id = optIds.getValue(); !id.empty(); id = optIds.getValue()) {
+      ids.push_back(id);
+    }
+  }
+  lookupTerms(globalIndexPath(), argSearch.value(), flags, ids,
+              optVerbose.isActive() ? &std::cerr : nullptr, std::cerr, terms, files);
+}

@@ -1,0 +1,74 @@
+// The lookup of a search string in the global index.
+//
+// The search string is cut at blanks into terms. Each term is a Boost.Regex expression that must
+// match a whole indexed word (regex_match); a term selects the files holding at least one matching
+// word, and the search selects the files selected by every term.
+#ifndef CORVEX_INDEX_LOOKUP_H
+#define CORVEX_INDEX_LOOKUP_H
+
+#include <array>
+#include <list>
+#include <ostream>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <boost/regex.hpp>
+
+// One term of the search string with its compiled expression and the files it selected.
+struct SearchTerm {
+  // Keeps term, folded to lower case (byte-wise, ASCII letters only) when flags hold
+  // boost::regex::icase, and compiles it with flags plus boost::regex::no_except cleared.
+  // Throws boost::regex_error for an invalid expression.
+  SearchTerm(const std::string& term, unsigned flags);
+
+  std::string term;
+  boost::regex expression;
+  std::set<unsigned> files;  // numbers of the files with a matching word
+};
+
+// Tells whether a word matches a term's expression as a whole, exactly as
+// boost::regex_match(word, term.expression) does. A term without regular-expression
+// metacharacters is compared directly, without running the expression.
+class WordMatcher {
+ public:
+  explicit WordMatcher(const SearchTerm& term);
+  bool isLiteral() const { return literal_; }
+  bool matches(std::string_view word) const {
+    if (!literal_) return boost::regex_match(word.begin(), word.end(), *expression_);
+    if (word.size() != text_.size()) return false;
+    if (!ignoreCase_) return word == text_;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+      if (fold_[static_cast<unsigned char>(word[i])] != text_[i]) return false;
+    }
+    return true;
+  }
+
+ private:
+  const boost::regex* expression_;
+  bool literal_ = false;
+  bool ignoreCase_ = false;
+  std::string text_;               // the literal, folded when case is ignored
+  std::array<char, 256> fold_{};   // the expression's own case folding
+};
+
+// Looks search up in the global index indexPath. Appends one SearchTerm per term to terms (all
+// compiled before the index is read), and to files the paths of the files selected by every
+// term, in ascending file-number order, keeping only those whose path holds one of ids (compared
+// without regard to ASCII case) when ids is not empty. A search without terms selects nothing.
+// Reports "No results." or "Overall results: <n> <n> ... " as one line on report. With verbose,
+// progress goes to *verbose: "Searching in global index..", every matching word followed by a
+// blank (once per matching term), "done", then "Results for '<term>': <n> ... " per term.
+// Throws boost::regex_error for an invalid term, kel::err::IOError when the index cannot be read
+// and kel::err::Error "End of file reached (<path>)" when it is cut short or damaged.
+void lookupTerms(const std::string& indexPath, const std::string& search, unsigned flags,
+                 const std::vector<std::string>& ids, std::ostream* verbose,
+                 std::ostream& report, std::list<SearchTerm>& terms,
+                 std::list<std::string>& files);
+
+// lookupTerms for the search argument, globalIndexPath(), the -n values and -v of the command
+// line, reporting on std::cerr.
+void searchGlobalIndex(std::list<SearchTerm>& terms, unsigned flags, std::list<std::string>& files);
+
+#endif

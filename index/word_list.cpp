@@ -1,0 +1,242 @@
+#include "index/word_list.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string_view>
+
+#include "app/options.h"
+#include "index/byte_codec.h"
+#include "index/word_extraction.h"
+#include "kel/err/error.h"
+#include "kel/err/format.h"
+#include "kel/file/binary_file.h"
+
+using kel::file::Directory;
+
+namespace {
+
+constexpr std::string_view indexSuffix = ".index";
+
+bool isMangled(char c) {
+  return c == '\\' || c == '/' || c == '.' || c == ':' || c == ' ' || c == '-';
+}
+
+char codeOf(char c) {
+  switch (c) {
+    case '\\': return 'b';
+    case '/': return 's';
+    case '.': return 'd';
+    case ':': return 'c';
+    case ' ': return 'w';
+    case '-': return 'h';
+    default: return 'u';
+  }
+}
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// A file list of the index directory: "files" or "<prefix>_files".
+bool isFileListName(std::string_view name) {
+  return name == "files" || endsWith(name, "_files");
+}
+
+bool acceptIndexDirectoryEntry(const std::string&, const char* name, const struct stat&) {
+  const std::string_view n(name);
+  return endsWith(n, indexSuffix) || isFileListName(n);
+}
+
+// One or more decimal digits, then '_' and tail.
+bool isCountAndTail(std::string_view name, std::string_view tail) {
+  std::size_t digits = 0;
+  while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
+  return digits > 0 && digits < name.size() && name[digits] == '_' &&
+         name.substr(digits + 1) == tail;
+}
+
+// The directory paths named by the file lists among names; lists that cannot be read are
+// not file lists of this program and are passed over.
+std::set<std::string> pathsOfFileLists(const std::string& indexDir,
+                                       const std::set<std::string>& names) {
+  std::set<std::string> paths;
+  for (const std::string& name : names) {
+    if (!isFileListName(name)) continue;
+    std::map<std::string, Directory> dirs;
+    try {
+      kel::file::BinaryFile file(kel::file::joinPath(indexDir, name), 0);
+      kel::file::loadDirectories(dirs, file);
+    } catch (const kel::err::Error&) {
+      // Records read before the damage still name directories that may exist.
+    }
+    for (const auto& entry : dirs) paths.insert(entry.first);
+  }
+  return paths;
+}
+
+// The modification time of path, or 0 when it does not exist.
+time_t existingTime(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return 0;
+  return info.st_mtime;
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  kel::file::BinaryFile file(path, 1);
+  file.writeBytes(bytes.data(), bytes.size());
+  file.close();
+}
+
+}  // namespace
+
+std::string mangleDirectoryName(std::string_view path) {
+  std::string mangled(path);
+  for (char& c : mangled) {
+    if (isMangled(c)) c = '_';
+  }
+  return mangled;
+}
+
+std::string wordListName(const Directory& dir, bool distinct) {
+  std::string name = kel::format("%u_", static_cast<unsigned>(dir.files.size()));
+  name += mangleDirectoryName(dir.path);
+  if (distinct) {
+    name += '.';
+    for (const char c : dir.path) {
+      if (c == '_' || isMangled(c)) name += codeOf(c);
+    }
+  }
+  name += indexSuffix;
+  return name;
+}
+
+WordListNames::WordListNames(const std::map<std::string, Directory>& dirs,
+                             const std::set<std::string>& otherPaths) {
+  std::map<std::string, std::string> firstPathOf;
+  auto note = [&](const std::string& path) {
+    std::string mangled = mangleDirectoryName(path);
+    const auto [it, inserted] = firstPathOf.emplace(mangled, path);
+    if (!inserted && it->second != path) collidingMangledNames_.insert(std::move(mangled));
+  };
+  for (const auto& entry : dirs) note(entry.second.path);
+  for (const std::string& path : otherPaths) note(path);
+}
+
+bool WordListNames::isDistinct(const Directory& dir) const {
+  return !collidingMangledNames_.empty() &&
+         collidingMangledNames_.count(mangleDirectoryName(dir.path)) != 0;
+}
+
+std::string wordListPath(const Directory& dir) {
+  return kel::file::joinPath(argIndexDir.value(), wordListName(dir));
+}
+
+std::string buildWordList(const Directory& dir, std::ostream* log) {
+  std::string bytes;
+  std::set<std::string> words;
+  unsigned i = 0;
+  const unsigned count = static_cast<unsigned>(dir.files.size());
+  for (const std::string& name : dir.files) {
+    ++i;
+    if (log) *log << "Scanning '" << name << "' (" << i << "/" << count << ")\n";
+    words.clear();
+    try {
+      addFileWords(words, dir.fullName(name));
+    } catch (const kel::err::Error&) {
+      // An unreadable page is indexed as a page without words.
+      words.clear();
+    }
+    bytes += '\x01';
+    appendString(bytes, name);
+    appendUInt(bytes, static_cast<unsigned>(words.size()));
+    for (const std::string& word : words) appendString(bytes, word);
+  }
+  bytes += '\0';
+  return bytes;
+}
+
+void writeWordList(const std::string& path, const Directory& dir) {
+  std::ostream* log = optVerbose.isActive() ? &std::cerr : nullptr;
+  if (log) *log << "Updating index " << path << "\n";
+  writeBytes(path, buildWordList(dir, log));
+}
+
+bool readWordList(std::string_view bytes, const Directory& dir, WordListConsumer* consumer) {
+  try {
+    // First make sure the whole file is sound, so that a consumer never sees part of a damaged one.
+    ByteReader check(bytes, std::string());
+    for (const std::string& name : dir.files) {
+      if (check.readByte() == 0) return false;
+      if (check.readString() != name) return false;
+      check.skipStrings(check.readUInt());
+    }
+    if (check.readByte() != 0 || !check.atEnd()) return false;
+  } catch (const kel::err::Error&) {
+    return false;
+  }
+  if (!consumer) return true;
+  ByteReader reader(bytes, std::string());
+  for (std::size_t i = dir.files.size(); i > 0; --i) {
+    reader.readByte();
+    consumer->file(dir, reader.readString());
+    for (unsigned n = reader.readUInt(); n > 0; --n) consumer->word(reader.readString());
+  }
+  consumer->endDirectory(dir);
+  return true;
+}
+
+unsigned updateWordLists(const std::string& indexDir, const std::map<std::string, Directory>& dirs,
+                         bool verbose, WordListConsumer* consumer) {
+  std::set<std::string> existing;
+  {
+    std::map<std::string, Directory> listing;
+    kel::file::scanDirectory(listing, indexDir, false, false, acceptIndexDirectoryEntry, nullptr);
+    for (const auto& entry : listing) existing.insert(entry.second.files.begin(), entry.second.files.end());
+  }
+  const WordListNames names(dirs, pathsOfFileLists(indexDir, existing));
+
+  std::ostream* log = verbose ? &std::cerr : nullptr;
+  unsigned total = 0;
+  for (const auto& entry : dirs) {
+    const Directory& dir = entry.second;
+    const std::string name = names.name(dir);
+    const std::string path = kel::file::joinPath(indexDir, name);
+    const time_t time = existingTime(path);
+    if (!dir.files.empty()) {
+      total += static_cast<unsigned>(dir.files.size());
+      bool current = false;
+      if (time != 0 && time >= dir.newest) {
+        try {
+          current = readWordList(readWholeFile(path), dir, consumer);
+        } catch (const kel::err::Error&) {
+          current = false;  // vanished or unreadable since the stat: build it anew
+        }
+      }
+      if (!current) {
+        if (log) *log << "Updating index " << path << "\n";
+        const std::string bytes = buildWordList(dir, log);
+        writeBytes(path, bytes);
+        readWordList(bytes, dir, consumer);
+      }
+    } else if (time != 0) {
+      std::remove(path.c_str());
+    }
+
+    // Word lists of this directory under earlier file counts.
+    const std::string_view tail = std::string_view(name).substr(name.find('_') + 1);
+    for (const std::string& other : existing) {
+      if (other == name || !isCountAndTail(other, tail)) continue;
+      const std::string otherPath = kel::file::joinPath(indexDir, other);
+      if (std::remove(otherPath.c_str()) != 0) {
+        std::cerr << "Warning: remove " << otherPath << "failed!\n";
+      }
+    }
+  }
+  return total;
+}
+
+unsigned updateWordLists(const std::map<std::string, Directory>& dirs) {
+  return updateWordLists(argIndexDir.value(), dirs, optVerbose.isActive(), nullptr);
+}

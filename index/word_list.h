@@ -1,0 +1,101 @@
+// Word-list files: one file per source directory in the index directory, holding the distinct
+// words of every HTML file of that directory.
+//
+// Name: "<file count>_<mangled path>.index", where the mangled path is the directory's path with
+// each of '\', '/', '.', ':', ' ' and '-' replaced by '_'. The names carry no index prefix, so
+// indices that share an index directory share their word lists.
+//
+// Format (primitives of kel::file::BinaryFile), one record per file of the directory in the
+// directory's file order:
+//   0x01, file name (string), word count n (uint), n words (strings, ascending, each once)
+// and after the last record the end byte 0x00. An unreadable or empty page has a record with
+// no words.
+//
+// Two directories whose mangled paths coincide (x/a-b and x/a.b) would get the same name. When
+// both are known to the index directory (the table being updated, or another file list stored
+// there), each of them is named "<count>_<mangled path>.<code>.index" instead, where the code
+// gives for every '_' of the mangled path the character it stands for (b '\', s '/', d '.',
+// c ':', w ' ', h '-', u '_'). Such a name never has the form of any other directory's name, so
+// no directory uses, rewrites or removes another's word list.
+#ifndef CORVEX_INDEX_WORD_LIST_H
+#define CORVEX_INDEX_WORD_LIST_H
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "kel/file/directory.h"
+
+// path with the six separator-like characters replaced by '_'.
+std::string mangleDirectoryName(std::string_view path);
+
+// The word-list file name (without directory) of dir: "<count>_<mangled>.index", or with
+// distinct set the collision-free "<count>_<mangled>.<code>.index".
+std::string wordListName(const kel::file::Directory& dir, bool distinct = false);
+
+// Which directories need the collision-free names: those whose mangled path equals the mangled
+// path of another known directory.
+class WordListNames {
+ public:
+  // Every directory of dirs is known; otherPaths adds further known directory paths.
+  explicit WordListNames(const std::map<std::string, kel::file::Directory>& dirs,
+                         const std::set<std::string>& otherPaths = {});
+  bool isDistinct(const kel::file::Directory& dir) const;
+  std::string name(const kel::file::Directory& dir) const {
+    return wordListName(dir, isDistinct(dir));
+  }
+
+ private:
+  std::set<std::string> collidingMangledNames_;
+};
+
+// joinPath(index directory, wordListName(dir)) with the index directory of the command line.
+std::string wordListPath(const kel::file::Directory& dir);
+
+// The bytes of dir's word list: every file of dir is read through the HTML reader (a file that
+// cannot be read, is empty or has an unclosed comment gets a record without words). With log,
+// one line "Scanning '<name>' (<i>/<count>)" per file.
+std::string buildWordList(const kel::file::Directory& dir, std::ostream* log);
+
+// Builds dir's word list and replaces the file path with it atomically ("Updating index <path>"
+// first on standard error with -v). Throws kel::err::IOError when path cannot be written; an
+// earlier file path then stays as it was.
+void writeWordList(const std::string& path, const kel::file::Directory& dir);
+
+// Receives the content of word lists, record by record.
+class WordListConsumer {
+ public:
+  virtual ~WordListConsumer() = default;
+  // A record of dir: the file name, then its words one by one.
+  virtual void file(const kel::file::Directory& dir, std::string_view name) = 0;
+  virtual void word(std::string_view word) = 0;
+  // After the last record of dir.
+  virtual void endDirectory(const kel::file::Directory& dir) = 0;
+};
+
+// True when bytes are a complete word list of exactly dir's files: one record per file, the
+// names equal to dir's file names in order, the end byte as the last byte. When true and
+// consumer is given, the records are handed to it. Nothing is handed on for a false result.
+bool readWordList(std::string_view bytes, const kel::file::Directory& dir,
+                  WordListConsumer* consumer);
+
+// Brings the word list of every directory of dirs with files up to date in indexDir and returns
+// the total number of their files. A word list is rebuilt when it is missing, older than the
+// directory's newest file, or not a complete word list of the directory's current file names.
+// A directory without files loses its word lists. Word lists of earlier file counts are removed;
+// a removal that fails is reported as "Warning: remove <path>failed!" on std::cerr and skipped.
+// Directories of the other file lists in indexDir ("files", "<prefix>_files") count as known for
+// the choice of names. With verbose, the progress lines of writeWordList go to std::cerr.
+// With consumer, every directory's (up-to-date) word list is handed to it, in table order.
+// Throws kel::err::IOError when a word list cannot be written or indexDir cannot be listed;
+// word lists written for earlier directories remain.
+unsigned updateWordLists(const std::string& indexDir,
+                         const std::map<std::string, kel::file::Directory>& dirs, bool verbose,
+                         WordListConsumer* consumer);
+
+// updateWordLists for the index directory and -v of the command line, without a consumer.
+unsigned updateWordLists(const std::map<std::string, kel::file::Directory>& dirs);
+
+#endif
