@@ -6,7 +6,12 @@
 #include <list>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "app/options.h"
+#include "index/global_index.h"
+#include "index/lookup.h"
+#include "search/file_collection.h"
 #include "kel/err/error.h"
 #include "kel/html_read/entities.h"
 #include "kel/html_write/html_element.h"
@@ -41,7 +46,20 @@ int main(int argc, char** argv) {
   try {
     programInfo.init(argc, argv);
 
-    // The index and search steps and the result page follow here.
+    // Make sure the index exists, then look the search string up in it.
+    static std::string filesListPath;
+    if (filesListPath.empty()) filesListPath = indexFilePath("files");
+    struct stat info;
+    if (buildFileList(filesListPath) || ::stat(globalIndexPath().c_str(), &info) != 0) {
+      updateGlobalIndex(filesListPath);
+    }
+    unsigned patternFlags = boost::regex::normal;
+    if (optIgnoreCase.isActive()) patternFlags |= boost::regex::icase;
+    std::list<SearchTerm> terms;
+    std::list<std::string> candidates;
+    searchGlobalIndex(terms, patternFlags, candidates);
+
+    // The result page follows here.
 
     return EXIT_SUCCESS;
   } catch (const kel::err::Error& e) {
