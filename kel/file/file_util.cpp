@@ -64,12 +64,14 @@ void createDirectory(const std::string& path, bool failIfExists) {
 }
 
 std::string temporaryFileName() {
-  for (;;) {
+  // Once the thousand names are used up, every later call fails too (and never yields a
+  // four-digit name).
+  for (; temporaryCounter <= 999; ++temporaryCounter) {
     std::string name = format("keltmp%03i", temporaryCounter);
     // A name is free unless a regular file holds it (a directory of that name does not count).
     if (!isFile(name)) return name;
-    if (++temporaryCounter > 999) throw err::Error("Can't create temporary file");
   }
+  throw err::Error("Can't create temporary file");
 }
 
 std::string driveLetterForm(const std::string& directory) {
