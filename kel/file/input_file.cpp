@@ -1,6 +1,8 @@
 #include "kel/file/input_file.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "kel/err/error.h"
 
@@ -49,9 +51,15 @@ void InputFile::readBlock() {
 
 std::size_t InputFile::findCut(const std::string& line) const {
   if (breakText_.empty()) return 0;
+  // Only occurrences at i <= wrapWidth - breakOffset can give a cut, so the search never needs
+  // to look further; a long line without a cut then costs no rescan of the whole line per block.
+  const long long lastStart = static_cast<long long>(wrapWidth_) - breakOffset_;
+  if (lastStart < 0) return 0;
+  const std::string_view window(
+      line.data(), std::min(line.size(), static_cast<std::size_t>(lastStart) + breakText_.size()));
   std::size_t best = 0;
   for (std::size_t start = 0; start < wrapWidth_;) {
-    const std::size_t i = line.find(breakText_, start);
+    const std::size_t i = window.find(breakText_, start);
     if (i == std::string::npos) break;
     const long long cut = static_cast<long long>(i) + breakOffset_;
     // An empty piece would come back forever: a cut must keep at least one byte.
@@ -75,6 +83,7 @@ bool InputFile::getLine(std::string& line) {
       const std::size_t length = static_cast<const char*>(newline) - begin;
       line.append(begin, length);
       position_ += static_cast<unsigned>(length + 1);
+      ++lineCount_;
       return true;
     }
     line.append(begin, available);

@@ -33,6 +33,9 @@ class InputFile : kel_boost::noncopyable {
   bool getLine(std::string& line);
 
   const std::string& name() const { return name_; }
+  // The number of lines delivered so far that ended with their '\n' (cut pieces and a last line
+  // without '\n' do not count); error messages about a line of the file quote it.
+  unsigned lineCount() const { return lineCount_; }
 
  private:
   void readBlock();
@@ -51,6 +54,7 @@ class InputFile : kel_boost::noncopyable {
   int breakOffset_ = 0;
   // Bytes after a cut that no longer are in the buffer; they begin the next line.
   std::string carry_;
+  unsigned lineCount_ = 0;
 };
 
 }  // namespace kel::file
