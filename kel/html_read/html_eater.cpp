@@ -1,0 +1,125 @@
+#include "kel/html_read/html_eater.h"
+
+#include <cstring>
+
+#include "kel/err/error.h"
+#include "kel/err/format.h"
+
+namespace kel::html_read {
+
+namespace {
+
+constexpr unsigned kBlockSize = 2048;
+// Long lines are cut between a '>' and the following '<' after at most this many characters.
+constexpr unsigned kWrapWidth = 160;
+
+std::string::size_type findChar(const std::string& text, std::string::size_type from, char c) {
+  if (from >= text.size()) return std::string::npos;
+  const void* hit = std::memchr(text.data() + from, c, text.size() - from);
+  return hit ? static_cast<const char*>(hit) - text.data() : std::string::npos;
+}
+
+}  // namespace
+
+HTML_Eater::HTML_Eater(const std::string& fileName, bool lowerCaseTags)
+    : input(fileName, kBlockSize), lowerCaseTags(lowerCaseTags) {
+  input.setWrap(kWrapWidth, "><", 1);
+  if (!input.getLine(buffer)) fail("HTML-File without content");
+}
+
+HTML_Eater::~HTML_Eater() = default;
+
+void HTML_Eater::fail(const char* what) {
+  throw kel::err::Error(
+      kel::format("Error in %s (#%i): %s", input.name().c_str(), static_cast<int>(input.lineCount()), what));
+}
+
+bool HTML_Eater::appendLine() {
+  do {
+    if (!input.getLine(line)) return false;
+  } while (line.empty());
+  // Positions into buffer stay valid: the consumed front is only dropped in nextTag.
+  if (!bufferEmpty()) buffer.push_back(' ');
+  buffer.append(line);
+  return true;
+}
+
+bool HTML_Eater::nextTag(std::string& tag, std::string& attributes) {
+  textBefore.clear();
+  // Drop the consumed front once it is at least as long as the rest, so each byte is moved at
+  // most a bounded number of times however long a line is.
+  if (start > 0 && start * 2 >= buffer.size()) {
+    buffer.erase(0, start);
+    searchPos -= start;
+    start = 0;
+  }
+
+  std::string::size_type lt;
+  for (;;) {
+    lt = findChar(buffer, searchPos, '<');
+    while (lt == std::string::npos) {
+      searchPos = buffer.size();
+      if (!appendLine()) return false;
+      lt = findChar(buffer, searchPos, '<');
+    }
+    if (!(buffer.size() > lt + 3 && buffer[lt + 1] == '!' && buffer[lt + 2] == '-' &&
+          buffer[lt + 3] == '-')) {
+      break;
+    }
+    std::string::size_type end = buffer.find("-->", lt + 4);
+    while (end == std::string::npos) {
+      searchPos = buffer.size();
+      if (!appendLine()) fail("Unclosed comment");
+      end = buffer.find("-->", searchPos);
+    }
+    // The comment vanishes: the text in front of it moves to pending, and the search goes on
+    // right behind it.
+    pending.append(buffer, start, lt - start);
+    start = end + 3;
+    searchPos = start;
+  }
+
+  std::string::size_type i = lt + 1;
+  bool quoted = false;
+  for (;;) {
+    const char* const data = buffer.data();
+    const std::string::size_type n = buffer.size();
+    while (i < n) {
+      const char c = data[i];
+      if (c == '>' && !quoted) break;
+      if (c == '"') quoted = !quoted;
+      ++i;
+    }
+    if (i < n) break;
+    if (!appendLine()) return false;
+  }
+  const std::string::size_type gt = i;
+
+  const char* const tagText = buffer.data() + lt + 1;
+  const void* const blankHit = std::memchr(tagText, ' ', gt - lt - 1);
+  if (blankHit) {
+    const std::string::size_type blank = static_cast<const char*>(blankHit) - buffer.data();
+    tag.assign(buffer, lt + 1, blank - lt - 1);
+    attributes.assign(buffer, blank + 1, gt - blank - 1);
+  } else {
+    tag.assign(buffer, lt + 1, gt - lt - 1);
+    attributes.clear();
+  }
+
+  textBefore.swap(pending);
+  textBefore.append(buffer, start, lt - start);
+  start = gt + 1;
+  searchPos = start;
+
+  // The program runs in the "C" locale, where only the ASCII letters change case.
+  for (char& c : tag) {
+    if (lowerCaseTags) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    } else if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return true;
+}
+
+}  // namespace kel::html_read

@@ -1,0 +1,59 @@
+// Reads an HTML file as a stream of tags, with the plain text in front of each tag.
+#ifndef KEL_HTML_READ_HTML_EATER_H
+#define KEL_HTML_READ_HTML_EATER_H
+
+#include <string>
+
+#include "kel/file/input_file.h"
+
+namespace kel::html_read {
+
+// Delivers the tags of one HTML file in order. The reader knows no HTML vocabulary: any "<...>"
+// is a tag, "<!-- ... -->" comments vanish (the text on both sides becomes adjacent), a '>'
+// inside double quotes does not end a tag, and lines are joined with one blank (empty lines add
+// nothing). Text after the last tag, and a tag left open at the end of the file, are never
+// delivered. Memory stays bounded by the text since the previous tag plus the lines read while
+// looking for the end of the current tag or comment.
+class HTML_Eater {
+ public:
+  // Opens fileName and reads its first line. lowerCaseTags selects how tag names are folded
+  // (ASCII letters only): to lower case when true, to upper case when false.
+  // Throws kel::err::IOError when the file cannot be opened, and kel::err::Error
+  // "Error in <file> (#0): HTML-File without content" when the file is empty.
+  explicit HTML_Eater(const std::string& fileName, bool lowerCaseTags = true);
+  virtual ~HTML_Eater();
+
+  HTML_Eater(const HTML_Eater&) = delete;
+  HTML_Eater& operator=(const HTML_Eater&) = delete;
+
+  // Finds the next tag. On true, tag holds the folded tag name (the tag text up to its first
+  // blank), attributes the unchanged rest after that blank (empty without one), and textBefore
+  // the text between the previous tag (or the start of the file) and this one. On false the file
+  // has ended; tag and attributes are unchanged.
+  // Throws kel::err::Error "Error in <file> (#<lines read>): Unclosed comment" when a comment is
+  // still open at the end of the file.
+  bool nextTag(std::string& tag, std::string& attributes);
+
+  // The text in front of the tag most recently returned by nextTag; users may take it over.
+  std::string textBefore;
+
+ private:
+  bool appendLine();
+  bool bufferEmpty() const { return pending.empty() && start == buffer.size(); }
+  [[noreturn]] void fail(const char* what);
+
+  kel::file::InputFile input;
+  // Text read but not consumed is pending + buffer[start..]. pending holds text that stood in
+  // front of a removed comment, so a comment costs no shift of the rest of the buffer; consumed
+  // tags only advance start, and the consumed front is dropped when it dominates the buffer.
+  std::string buffer;
+  std::string pending;
+  std::string::size_type start = 0;
+  std::string::size_type searchPos = 0;  // absolute index in buffer, never below start
+  std::string line;                      // reused for every line read
+  const bool lowerCaseTags;
+};
+
+}  // namespace kel::html_read
+
+#endif
