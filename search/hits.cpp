@@ -1,0 +1,114 @@
+#include "search/hits.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include <boost/regex.hpp>
+
+bool findHits(const char* begin, const char* end, Fundstellen& hits,
+              const std::list<SearchTerm>& terms) {
+  bool found = false;
+  unsigned int termIndex = 0;
+  boost::match_results<const char*> match;
+  for (const SearchTerm& term : terms) {
+    const char* start = begin;
+    // Each search sees [start, end) as a text of its own (default match rules), as the
+    // restarting search has always done.
+    while (boost::regex_search(start, end, match, term.expression)) {
+      found = true;
+      const char* const matchBegin = match[0].first;
+      hits.emplace(static_cast<unsigned int>(matchBegin - begin),
+                   static_cast<unsigned int>(match[0].second - matchBegin), termIndex);
+      if (matchBegin == end) break;  // the next start would lie beyond the end
+      start = matchBegin + 1;
+    }
+    ++termIndex;
+  }
+  return found;
+}
+
+namespace {
+
+bool scoreOneTerm(const Fundstellen& hits, Fundstellen::const_iterator& first,
+                  Fundstellen::const_iterator& last, double& score) {
+  if (hits.empty()) return false;
+  const Fundstellen::const_iterator hit = hits.begin();
+  // An empty match spans nothing: ln(n) / 0 would be infinite or not a number.
+  if (hit->length == 0) return false;
+  first = last = hit;
+  score = std::log(static_cast<double>(hits.size())) / static_cast<double>(hit->length);
+  return true;
+}
+
+}  // namespace
+
+bool scoreHits(const Fundstellen& hits, Fundstellen::const_iterator& first,
+               Fundstellen::const_iterator& last, unsigned termCount, double& score) {
+  score = 0;
+  if (termCount == 1) return scoreOneTerm(hits, first, last, score);
+  if (hits.empty()) return false;
+
+  std::vector<Fundstellen::const_iterator> order;
+  order.reserve(hits.size());
+  unsigned int termBound = 0;
+  for (auto it = hits.begin(); it != hits.end(); ++it) {
+    order.push_back(it);
+    termBound = std::max(termBound, it->term + 1);
+  }
+  const std::size_t n = order.size();
+
+  // coveredFrom[i]: the number of distinct terms among the hits from i to the end, i.e. what a
+  // window starting at hit i would hold once every later hit had been added.
+  std::vector<unsigned int> coveredFrom(n);
+  std::vector<std::size_t> mark(termBound, 0);  // 1 + index of the hit pass that saw the term
+  {
+    unsigned int distinct = 0;
+    for (std::size_t i = n; i-- > 0;) {
+      if (mark[order[i]->term] == 0) {
+        mark[order[i]->term] = 1;
+        ++distinct;
+      }
+      coveredFrom[i] = distinct;
+    }
+    std::fill(mark.begin(), mark.end(), 0);
+  }
+
+  std::uint32_t best = UINT32_MAX;
+  bool found = false;
+  std::vector<unsigned int> counts(termBound, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    const Fundstelle& b = *order[i];
+    ++counts[b.term];
+    mark[b.term] = i + 1;
+    unsigned int covered = 1;
+    for (std::size_t j = i + 1; j < n; ++j) {
+      const Fundstelle& a = *order[j];
+      // Spans only grow from here on by at least this much: no later hit can improve on best.
+      if (a.position - b.position >= best) break;
+      if (mark[a.term] != i + 1) {
+        mark[a.term] = i + 1;
+        ++covered;
+      }
+      const std::uint32_t span = a.position + a.length - b.position;
+      if (covered == termCount && span < best) {
+        first = order[i];
+        last = order[j];
+        best = span;
+        found = true;
+        break;
+      }
+    }
+    // No later hit can start a window holding every term.
+    if (coveredFrom[i] < termCount) break;
+  }
+
+  double product = 1.0;
+  for (const unsigned int count : counts) {
+    if (count != 0) product *= std::log(static_cast<double>(count));
+  }
+  if (!found || best == 0) return false;
+  score = product / static_cast<double>(best);
+  return true;
+}

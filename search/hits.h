@@ -1,0 +1,60 @@
+// Hits of the search terms in a text, and the score of a text from its best window of hits.
+#ifndef CORVEX_SEARCH_HITS_H
+#define CORVEX_SEARCH_HITS_H
+
+#include <list>
+#include <set>
+#include <string_view>
+
+#include "index/lookup.h"
+
+// One hit: a match of one search term in a searched text.
+class Fundstelle {
+ public:
+  Fundstelle(unsigned int position, unsigned int length, unsigned int term)
+      : position(position), length(length), term(term) {}
+  Fundstelle(const Fundstelle&) = default;
+  Fundstelle& operator=(const Fundstelle&) = default;
+  virtual ~Fundstelle() = default;
+
+  unsigned int position;  // byte offset of the first matched byte in the searched text
+  unsigned int length;    // number of matched bytes (0 for a pattern that matches the empty string)
+  unsigned int term;      // index of the term in the term list, counting from 0
+};
+
+// Hits are ordered by position, then by length, both ascending. The term takes no part in the
+// order: of two hits with equal position and length only the one inserted first is kept.
+inline bool operator<(const Fundstelle& a, const Fundstelle& b) {
+  return a.position != b.position ? a.position < b.position : a.length < b.length;
+}
+
+// The hits of one text, in the order above.
+using Fundstellen = std::set<Fundstelle>;
+
+// Adds every match of every term in [begin, end) to hits, terms numbered from 0 in list order.
+// After each match the search restarts one byte after the match's first byte, so overlapping
+// matches of a term are all found. Returns true when at least one match was found, also when
+// every match was already in the set.
+bool findHits(const char* begin, const char* end, Fundstellen& hits,
+              const std::list<SearchTerm>& terms);
+
+// The same over a whole text.
+inline bool findHits(std::string_view text, Fundstellen& hits, const std::list<SearchTerm>& terms) {
+  return findHits(text.data(), text.data() + text.size(), hits, terms);
+}
+
+// Chooses the window of hits that decides a text's score and the place of its excerpt, and
+// scores it.
+//
+// With termCount 1 the window is the first hit and the score ln(number of hits) / its length.
+// Otherwise the window is the shortest stretch that starts at a hit and holds a hit of every
+// term (the earliest of equally short ones), and the score is the product of ln(count) over the
+// terms, each counted over the hits visited as window starts, divided by the window's span.
+//
+// Returns true and sets first, last (the window's first and last hit) and score when a window
+// exists. Returns false with score 0 when none does: no hits, a term without a hit, or a window
+// spanning 0 bytes (a pattern matching the empty string), so the score is always finite.
+bool scoreHits(const Fundstellen& hits, Fundstellen::const_iterator& first,
+               Fundstellen::const_iterator& last, unsigned termCount, double& score);
+
+#endif

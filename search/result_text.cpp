@@ -1,0 +1,215 @@
+#include "search/result_text.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <iostream>
+
+#include "app/options.h"
+#include "kel/err/error.h"
+#include "kel/err/format.h"
+#include "kel/html_read/html_eater.h"
+#include "search/hits.h"
+
+namespace {
+
+const char* const tooBigText = "text-search skipped (file too big)";
+const char* const noBodyText = "has no body";
+
+// Moves the reader's text in front of the last tag into piece; the reader starts its next
+// text afresh, so the buffers are only exchanged.
+void takeText(kel::html_read::HTML_Eater& eater, std::string& piece) {
+  piece.clear();
+  piece.swap(eater.textBefore);
+}
+
+// The name given by a "name=" in the attribute text of an a tag, or false when there is none.
+bool anchorName(const std::string& attributes, std::string& name) {
+  std::string folded = attributes;
+  kel::toLowerCase(folded);
+  const std::string::size_type at = folded.find("name=");
+  if (at == std::string::npos) return false;
+  const std::string::size_type from = at + 5;
+  const std::string::size_type to = attributes.find_first_of(" >", from);
+  name = attributes.substr(from, to == std::string::npos ? std::string::npos : to - from);
+  if (!name.empty() && name.front() == '"') {
+    name.erase(0, 1);
+    if (!name.empty() && name.back() == '"') name.pop_back();
+  }
+  return true;
+}
+
+// The excerpt window around the hits first..last: its offset and length in body, on word
+// boundaries. The length may count one byte past the end of body.
+void excerptWindow(const std::string& body, const Fundstelle& first, const Fundstelle& last,
+                   int maxLength, std::size_t& offset, std::size_t& length) {
+  const unsigned limit = static_cast<unsigned>(maxLength);
+  const unsigned span = last.position + last.length - first.position;
+  unsigned start;
+  if (span > limit) {
+    start = first.position + (span - limit) / 2;  // centred inside the hit span
+  } else {
+    const unsigned half = (limit - span) / 2;
+    start = half < first.position ? first.position - half : 0;
+  }
+
+  const std::size_t size = body.size();
+  std::size_t s = std::min<std::size_t>(start, size);
+  const std::size_t advance =
+      maxLength == 0 || maxLength == 1 ? 0 : std::min<std::size_t>(limit - 1, size - s);
+  std::size_t e = s + advance;
+
+  if (s < size && body[s] != ' ' && s != 0) {
+    while (s != 0 && body[s] != ' ') --s;
+  }
+  while (s < size && body[s] == ' ') ++s;
+
+  auto toWordEnd = [&body, size](std::size_t& end) {
+    if (end < size && body[end] != ' ') {
+      while (end < size && body[end] != ' ') ++end;
+    }
+    if (end < size && body[end] == ' ' && end != 0) {
+      while (end != 0 && body[end] == ' ') --end;
+    }
+  };
+  toWordEnd(e);
+  // A window of a byte or two that starts on blanks would end before it begins; it then
+  // holds the word at its start.
+  if (e < s) {
+    e = s;
+    toWordEnd(e);
+  }
+  offset = s;
+  length = e - s + 1;
+}
+
+}  // namespace
+
+bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms, std::string& title,
+                std::string& text, std::string& anchor, int maxLength, int maxKilobytes,
+                double& score) {
+  title = "Not set";
+  text = "Not set";
+  score = 0;
+  if (optVerbose.isActive()) std::cerr << "Search in " << fileName << " ...\n";
+
+  struct stat status;
+  if (::stat(fileName.c_str(), &status) != 0) return false;
+  const bool tooBig =
+      static_cast<std::int64_t>(status.st_size) > static_cast<std::int64_t>(maxKilobytes) * 1024;
+
+  kel::html_read::HTML_Eater eater(fileName, true);
+  std::string tag;
+  std::string attributes;
+  std::string piece;
+
+  bool inBody = false;
+  while (eater.nextTag(tag, attributes)) {
+    if (tag == "body") {
+      inBody = true;
+      break;
+    }
+    if (tag != "title") continue;
+    title.clear();
+    while (eater.nextTag(tag, attributes)) {
+      if (!eater.textBefore.empty()) {
+        takeText(eater, piece);
+        title += ' ';
+        title += piece;
+      }
+      if (tag == "/title" || tag == "/head") break;
+    }
+    collapseSpaces(title);
+    if (tooBig) {
+      anchor.clear();
+      text = tooBigText;
+      return true;
+    }
+  }
+  if (!inBody) {
+    anchor.clear();
+    text = noBodyText;
+    return true;
+  }
+  if (tooBig) {
+    anchor.clear();
+    text = tooBigText;
+    return true;
+  }
+
+  // The body text: every text piece between two tags, collapsed, each preceded by one blank.
+  std::string body;
+  NamedAnchors anchors;
+  std::string name;
+  while (eater.nextTag(tag, attributes)) {
+    if (!eater.textBefore.empty()) {
+      takeText(eater, piece);
+      collapseSpaces(piece);
+      body += ' ';
+      body += piece;
+    }
+    if (tag == "/body") break;
+    if (tag == "a" && anchorName(attributes, name)) {
+      anchors.push_back(NamedAnchor{name, static_cast<unsigned>(body.size())});
+    }
+  }
+
+  Fundstellen hits;
+  findHits(body, hits, terms);
+  Fundstellen::const_iterator first;
+  Fundstellen::const_iterator last;
+  if (!scoreHits(hits, first, last, static_cast<unsigned>(terms.size()), score)) return false;
+
+  std::size_t offset = 0;
+  std::size_t length = 0;
+  excerptWindow(body, *first, *last, maxLength, offset, length);
+  anchor = anchorBefore(anchors, static_cast<unsigned>(offset));
+  text = body.substr(offset, length);
+  highlight(terms, text);
+  if (optTitleHighlight.isActive()) highlight(terms, title);
+  return true;
+}
+
+void collapseSpaces(std::string& s) {
+  std::string::size_type out = 0;
+  bool afterBlank = true;  // a blank at the start is dropped like one after a blank
+  for (const char c : s) {
+    if (c == ' ') {
+      if (afterBlank) continue;
+      afterBlank = true;
+    } else {
+      afterBlank = false;
+    }
+    s[out++] = c;
+  }
+  if (out != 0 && s[out - 1] == ' ') --out;
+  s.resize(out);
+}
+
+std::string anchorBefore(const NamedAnchors& anchors, unsigned offset) {
+  std::string result;
+  for (const NamedAnchor& a : anchors) {
+    if (a.offset > offset) break;
+    result = a.name;
+  }
+  return result;
+}
+
+void highlight(const std::list<SearchTerm>& terms, std::string& s) {
+  const std::string& markup = optHighlight.value();
+  const std::string::size_type at = markup.find("$$$");
+  if (at == std::string::npos) throw kel::err::Error("$$$ awaited in '" + markup + "'");
+  const std::string before = markup.substr(0, at);
+  const std::string after = markup.substr(at + 3);
+
+  Fundstellen hits;
+  findHits(s, hits, terms);
+  if (hits.empty()) return;
+  for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+    // Earlier wraps may have made s longer than the stretch once was: cut at its end.
+    const std::string::size_type pos = std::min<std::string::size_type>(it->position, s.size());
+    s.insert(std::min<std::string::size_type>(pos + it->length, s.size()), after);
+    s.insert(pos, before);
+  }
+}

@@ -1,0 +1,51 @@
+// The title, excerpt, anchor and score of one candidate file, and the highlighting of hits.
+#ifndef CORVEX_SEARCH_RESULT_TEXT_H
+#define CORVEX_SEARCH_RESULT_TEXT_H
+
+#include <list>
+#include <string>
+
+#include "index/lookup.h"
+
+// A named anchor of a page's body, with the offset in the body text of the blank in front of the
+// first text after it.
+struct NamedAnchor {
+  std::string name;
+  unsigned offset;
+};
+
+using NamedAnchors = std::list<NamedAnchor>;
+
+// Reads fileName and decides whether it is a result for terms; returns true when it is.
+//
+// title: the text of the last title element of the head (collapsed), or "Not set" without one.
+// text, anchor, score:
+// - a file larger than maxKilobytes * 1024 bytes: "text-search skipped (file too big)", no
+//   anchor, score 0, title as read from the head;
+// - a file without a body tag: "has no body", no anchor, score 0;
+// - otherwise the excerpt of about maxLength bytes, cut on word boundaries around the window of
+//   hits chosen by scoreHits, with every hit wrapped in the -H markup; the name of the last named
+//   anchor before it (or empty); the window's score. With -T the hits in the title are wrapped
+//   as well. A body without a window of hits makes the file no result (false).
+// A file that cannot be stat'ed (vanished since indexing) is no result, without a message.
+// Throws kel::err::Error for an empty file or an unclosed comment (the reader's errors), and for
+// a -H value without "$$$" once a window is found. With -v writes "Search in <file> ...\n" to
+// standard error.
+bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms, std::string& title,
+                std::string& text, std::string& anchor, int maxLength, int maxKilobytes,
+                double& score);
+
+// Drops every blank (0x20) at the start of s or after another blank, then one trailing blank.
+// Other white space is kept as it is.
+void collapseSpaces(std::string& s);
+
+// The name of the last anchor whose offset is not greater than offset, or "" when there is none.
+std::string anchorBefore(const NamedAnchors& anchors, unsigned offset);
+
+// Wraps every hit of terms in s in the -H markup, the matched bytes taking the place of "$$$".
+// Hits are wrapped from the last to the first; overlapping hits are not merged.
+// Throws kel::err::Error("$$$ awaited in '<markup>'") when the markup holds no "$$$"; s is then
+// unchanged.
+void highlight(const std::list<SearchTerm>& terms, std::string& s);
+
+#endif
