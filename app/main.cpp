@@ -1,43 +1,97 @@
 // Corvex: searches local trees of HTML files and prints the results as one HTML page on
-// standard output. Every failure ends either in an error page on standard output (-x) or in a
-// report on standard error, with exit status 1.
+// standard output, and nothing else there.
+//
+// A failure while the index is prepared or the candidates are searched ends, with -x, in an
+// "aborted" row of the page and exit status 0; any other failure (parsing the command line,
+// printing the page, or the search without -x) in an error page on standard output with -x, or
+// a report on standard error without it, and exit status 1.
 #include <cstdlib>
+#include <exception>
 #include <iostream>
 #include <list>
+#include <map>
 #include <string>
 
 #include <sys/stat.h>
 
 #include "app/options.h"
+#include "app/results_page.h"
 #include "index/global_index.h"
 #include "index/lookup.h"
-#include "search/file_collection.h"
 #include "kel/err/error.h"
-#include "kel/html_read/entities.h"
+#include "kel/err/format.h"
 #include "kel/html_write/html_element.h"
+#include "search/file_collection.h"
+#include "search/result_text.h"
 
 namespace {
 
 using kel::html_write::ElementHandle;
 using kel::html_write::HTML_Elements;
-using kel::html_write::HTML_Tag;
 using kel::html_write::HTML_Text;
 using kel::html_write::makeHandle;
 
-// The page that stands in for the results when the run fails with -x.
-void printErrorPage(std::ostream& os, const kel::err::Error& e) {
-  const auto tag = [](const char* name, const ElementHandle& content) -> ElementHandle {
-    return makeHandle<HTML_Tag>(name, content);
-  };
-  const auto text = [](const std::string& s) -> ElementHandle {
-    return makeHandle<HTML_Text>(kel::html_read::encodeEntities(s));
-  };
-  const ElementHandle page =
-      tag("html", makeHandle<HTML_Elements>(std::list<ElementHandle>{
-                      tag("head", tag("title", text("Error calling Corvex"))),
-                      tag("body", tag("center", text(e.message())))}));
-  page->print(os);
-  os.flush();
+// Path of the stored file list, computed on first use.
+std::string filesListPath;
+
+// Makes sure the index exists, looks the search string up and appends to rows the "Nothing
+// matched" row, or the "More than" row when the result limit is reached and then the results,
+// highest score first (among equal scores the later candidate first). Rows are only appended
+// once every candidate has been searched, so a failure leaves just the rows added before it.
+void searchAndRank(HTML_Elements& rows) {
+  if (filesListPath.empty()) filesListPath = indexFilePath("files");
+  struct stat info;
+  if (buildFileList(filesListPath) || ::stat(globalIndexPath().c_str(), &info) != 0) {
+    updateGlobalIndex(filesListPath);
+  }
+
+  unsigned patternFlags = boost::regex::normal;
+  if (optIgnoreCase.isActive()) patternFlags |= boost::regex::icase;
+  std::list<SearchTerm> terms;
+  std::list<std::string> candidates;
+  searchGlobalIndex(terms, patternFlags, candidates);
+
+  if (candidates.empty()) {
+    rows.add(messageRow("Nothing matched '" + argSearch.value() + "'"));
+    return;
+  }
+
+  const int maxLength = optMaxLength.getInt();
+  const int maxKilobytes = optMaxSize.getInt();
+  const int maxResults = optMaxResults.getInt();
+  const std::string& templ = optTemplate.value();
+
+  // Equal scores keep their insertion order here; the page lists them in reverse.
+  std::multimap<double, ElementHandle> ranking;
+  unsigned resultCounter = 1;
+  std::string title, text, anchor;
+  double score = 0;
+  for (const std::string& candidate : candidates) {
+    // A negative limit compares as a huge unsigned one and is never reached.
+    if (resultCounter > static_cast<unsigned>(maxResults)) {
+      rows.add(messageRow(kel::format(
+          "More than %li results - %i results were skipped (and have not been scored)!",
+          static_cast<long>(maxResults), static_cast<int>(candidates.size()) - maxResults)));
+      break;
+    }
+    if (!searchFile(candidate, terms, title, text, anchor, maxLength, maxKilobytes, score)) {
+      continue;
+    }
+    const std::string url = makeResultUrl(candidate, anchor);
+    if (title.empty()) title = optDefaultTitle.value();
+    const std::string scoreText = kel::format("%7.2f", score);
+    ranking.emplace(score,
+                    makeHandle<HTML_Text>(substituteTemplate(templ, url, text, title, scoreText)));
+    ++resultCounter;
+  }
+  for (auto it = ranking.rbegin(); it != ranking.rend(); ++it) rows.add(it->second);
+}
+
+// Appends the row that reports a failure of the search and clears -x, so that a later failure
+// goes to standard error instead of making a second page.
+void addAbortRow(HTML_Elements& rows, const std::string& reason) {
+  rows.add(abortRow("Corvex aborted (Reason: " + reason + ")"));
+  optNoThrow.reset();
 }
 
 }  // namespace
@@ -46,27 +100,29 @@ int main(int argc, char** argv) {
   try {
     programInfo.init(argc, argv);
 
-    // Make sure the index exists, then look the search string up in it.
-    static std::string filesListPath;
-    if (filesListPath.empty()) filesListPath = indexFilePath("files");
-    struct stat info;
-    if (buildFileList(filesListPath) || ::stat(globalIndexPath().c_str(), &info) != 0) {
-      updateGlobalIndex(filesListPath);
+    const ElementHandle heading = makeHeading(argSearch.value());
+    const auto rows = makeHandle<HTML_Elements>();
+    rows->add(headingRow(heading));
+    try {
+      searchAndRank(*rows);
+    } catch (const std::exception& e) {
+      if (!optNoThrow.isActive()) kel::err::rethrowAsError(e);
+      addAbortRow(*rows, e.what());
+    } catch (...) {
+      if (!optNoThrow.isActive()) throw kel::err::Error("unknown exception");
+      addAbortRow(*rows, "unknown exception");
     }
-    unsigned patternFlags = boost::regex::normal;
-    if (optIgnoreCase.isActive()) patternFlags |= boost::regex::icase;
-    std::list<SearchTerm> terms;
-    std::list<std::string> candidates;
-    searchGlobalIndex(terms, patternFlags, candidates);
 
-    // The result page follows here.
-
+    makePage(heading, rows)->print(std::cout);
+    std::cout.flush();
     return EXIT_SUCCESS;
   } catch (const kel::err::Error& e) {
-    if (optNoThrow.isActive())
-      printErrorPage(std::cout, e);
-    else
+    if (optNoThrow.isActive()) {
+      makeErrorPage(e.message())->print(std::cout);
+      std::cout.flush();
+    } else {
       e.print(std::cerr);
+    }
   } catch (...) {
     kel::err::Error("Unknown exception").print(std::cerr);
   }
