@@ -125,4 +125,35 @@ TEST(ResultsPage, MakeResultUrl) {
   optExchange.reset();
 }
 
+// Runs last: it switches -D on for the rest of the process.
+TEST(ResultsPage, MakeResultUrlWithDosDrives) {
+  const char* const argv[] = {CORVEX_BINARY, "-D", "x", "index", "roots"};
+  programInfo.init(5, argv);
+  ASSERT_TRUE(optDosDrives.isActive());
+  struct Case {
+    const char* exchange;
+    const char* prefix;
+    const char* file;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, "C:\\Test\\Example.html", "c/Test/Example.html"},
+      {nullptr, "/", "C:\\Test\\Example.html", "/c/Test/Example.html"},
+      {"c/Test=docs", nullptr, "C:\\Test\\Example.html", "docs/Example.html"},
+      {nullptr, nullptr, "c:/x y.html", "c/x%20y.html"},
+      {nullptr, nullptr, "C:Test.html", "C:Test.html"},
+      {nullptr, nullptr, "1:/x.html", "1:/x.html"},
+      {nullptr, nullptr, "CC:/x.html", "CC:/x.html"},
+      {nullptr, nullptr, "/c:/x.html", "/c:/x.html"},
+      {nullptr, nullptr, "C:", "C:"},
+  };
+  for (const Case& c : cases) {
+    if (c.exchange) optExchange.setValue(c.exchange, false);
+    if (c.prefix) optUrlPrefix.setValue(c.prefix, false);
+    EXPECT_EQ(makeResultUrl(c.file, ""), c.expected) << c.file;
+    optExchange.reset();
+    optUrlPrefix.reset();
+  }
+}
+
 }  // namespace
