@@ -46,6 +46,7 @@ void InputFile::readBlock() {
   // A read error ends the input like the end of the file.
   count_ = static_cast<unsigned>(std::fread(buffer_.get(), 1, blockSize_, stream_));
   position_ = 0;
+  blockWithoutNewline_ = false;
   if (count_ < blockSize_) atEnd_ = true;
 }
 
@@ -79,27 +80,42 @@ bool InputFile::getLine(std::string& line) {
     }
     const char* const begin = buffer_.get() + position_;
     const std::size_t available = count_ - position_;
-    if (const void* newline = std::memchr(begin, '\n', available)) {
+    if (const void* newline = blockWithoutNewline_ ? nullptr : std::memchr(begin, '\n', available)) {
       const std::size_t length = static_cast<const char*>(newline) - begin;
       line.append(begin, length);
       position_ += static_cast<unsigned>(length + 1);
       ++lineCount_;
       return true;
     }
-    line.append(begin, available);
-    position_ = count_;
-    if (wrapWidth_ != 0 && line.size() > wrapWidth_) {
+    // The rest of this block holds no newline; pieces cut from it need not search again.
+    blockWithoutNewline_ = true;
+    if (wrapWidth_ != 0 && line.size() + available > wrapWidth_) {
+      // Only the first wrapWidth - breakOffset + |breakText| bytes of the line can hold a cut:
+      // look at those before taking the whole block, so cutting a long line into many pieces does
+      // not copy the rest of the block for every piece.
+      const long long reach =
+          static_cast<long long>(wrapWidth_) - breakOffset_ + static_cast<long long>(breakText_.size());
+      const std::size_t wanted = reach > static_cast<long long>(line.size())
+                                     ? static_cast<std::size_t>(reach) - line.size()
+                                     : 0;
+      const std::size_t taken = std::min(available, wanted);
+      line.append(begin, taken);
       if (const std::size_t cut = findCut(line)) {
         const std::size_t tail = line.size() - cut;
-        if (tail <= available) {
-          position_ = count_ - static_cast<unsigned>(tail);  // still in the buffer: read it again
+        if (tail <= taken) {
+          position_ += static_cast<unsigned>(taken - tail);  // the tail is still in the buffer
         } else {
           carry_.assign(line, cut, std::string::npos);
+          position_ += static_cast<unsigned>(taken);
         }
         line.resize(cut);
         return true;
       }
+      line.append(begin + taken, available - taken);
+    } else {
+      line.append(begin, available);
     }
+    position_ = count_;
   }
 }
 

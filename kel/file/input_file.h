@@ -54,6 +54,8 @@ class InputFile : kel_boost::noncopyable {
   int breakOffset_ = 0;
   // Bytes after a cut that no longer are in the buffer; they begin the next line.
   std::string carry_;
+  // No newline lies between position_ and count_ (known after one search of the block).
+  bool blockWithoutNewline_ = false;
   unsigned lineCount_ = 0;
 };
 

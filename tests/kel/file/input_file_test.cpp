@@ -146,3 +146,78 @@ TEST(InputFile, OpenFailureAndStandardInput) {
 }
 
 }  // namespace
+
+namespace {
+
+// The line-cutting rule written the slow, direct way: append the whole block, then look for the
+// largest cut of at most width bytes (and at least one) over the occurrences of the break text.
+Lines referenceLines(const std::string& content, unsigned blockSize, const Wrap& wrap) {
+  Lines lines;
+  std::size_t next = 0;  // first byte of content not yet in a block
+  std::string block;
+  std::size_t position = 0;
+  std::string line;
+  for (;;) {
+    if (position >= block.size()) {
+      if (next >= content.size()) {
+        if (!line.empty()) lines.push_back(line);
+        return lines;
+      }
+      block = content.substr(next, blockSize);
+      next += block.size();
+      position = 0;
+    }
+    const std::size_t newline = block.find('\n', position);
+    if (newline != std::string::npos) {
+      lines.push_back(line + block.substr(position, newline - position));
+      line.clear();
+      position = newline + 1;
+      continue;
+    }
+    line += block.substr(position);
+    position = block.size();
+    if (wrap.width == 0 || line.size() <= wrap.width) continue;
+    long long best = 0;
+    // Successive searches, each one past the previous hit, stop once the start reaches the width.
+    for (std::size_t start = 0; start < wrap.width;) {
+      const std::size_t i = line.find(wrap.text, start);
+      if (i == std::string::npos) break;
+      const long long cut = static_cast<long long>(i) + wrap.offset;
+      if (cut >= 1 && cut <= static_cast<long long>(wrap.width)) best = cut;
+      start = i + 1;
+    }
+    if (best == 0) continue;
+    lines.push_back(line.substr(0, static_cast<std::size_t>(best)));
+    // The bytes after the cut are read again, up to the end of the same block.
+    block = line.substr(static_cast<std::size_t>(best));
+    position = 0;
+    line.clear();
+  }
+}
+
+TEST(InputFile, CuttingMatchesTheDirectRule) {
+  testutil::TempDir dir;
+  unsigned seed = 12345;
+  const auto random = [&seed](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  const char* const pieces[] = {"<a>", "<tr>", "><", "text ", "\n", "ab", "<", ">", "x"};
+  const Wrap wraps[] = {{5, "><", 1}, {10, "><", 1}, {160, "><", 1}, {7, "<", 0}, {6, "ab", -1}, {4, "><", 2}};
+  for (int round = 0; round < 200; ++round) {
+    std::string content;
+    const unsigned count = 1 + random(120);
+    for (unsigned i = 0; i < count; ++i) content += pieces[random(round % 3 == 0 ? 9 : 4)];
+    testutil::writeFile(dir / "r", content);
+    for (const Wrap& wrap : wraps) {
+      for (unsigned blockSize : {3u, 8u, 64u}) {
+        const Lines expected = referenceLines(content, blockSize, wrap);
+        const Lines actual = readLines(dir / "r", blockSize, wrap);
+        EXPECT_EQ(actual, expected) << "round " << round << " block " << blockSize << " width " << wrap.width;
+        if (actual != expected) return;
+      }
+    }
+  }
+}
+
+}  // namespace
