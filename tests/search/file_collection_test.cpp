@@ -36,8 +36,8 @@ TEST(FileCollection, ExtensionsMatchAnySuffixFromADot) {
   };
   for (const auto& c : cases) EXPECT_EQ(matchesExtension(c.name, defaults), c.accepted) << c.name;
 
-  // Empty pieces are extensions too: "a;" accepts names ending in a dot... never, as a suffix
-  // holds at least the dot; a lone "." accepts names ending in a dot.
+  // Empty pieces are kept but never match, as every suffix holds at least its dot; a lone "."
+  // accepts names that end in a dot.
   EXPECT_EQ(splitExtensions(".x;;.y"), (std::set<std::string>{"", ".x", ".y"}));
   EXPECT_EQ(splitExtensions(""), (std::set<std::string>{""}));
   EXPECT_TRUE(matchesExtension("name.", splitExtensions(".;.x")));
