@@ -1,8 +1,11 @@
 #include "index/word_extraction.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "kel/html_read/html_eater.h"
 
@@ -20,11 +23,6 @@ ByteSet makeByteSet(const std::string* chars) {
   if (chars) {
     for (const char c : *chars) set[static_cast<unsigned char>(c)] = true;
   }
-  return set;
-}
-
-const ByteSet& wordCharacterSet() {
-  static const ByteSet set = makeByteSet(&wordCharacters);
   return set;
 }
 
@@ -53,33 +51,15 @@ char entityReplacement(std::string_view name) {
   return name == "szlig" ? '\xDF' : 0;
 }
 
-// Inserts the accepted runs of word characters of text into words; word is a reused buffer so
-// that only words new to the set allocate.
-void insertWords(std::set<std::string>& words, std::string_view text, std::string& word) {
-  const ByteSet& isWordChar = wordCharacterSet();
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    while (i < n && !isWordChar[static_cast<unsigned char>(text[i])]) ++i;
-    const std::size_t begin = i;
-    while (i < n && isWordChar[static_cast<unsigned char>(text[i])]) ++i;
-    if (i > begin && acceptWord(text.substr(begin, i - begin))) {
-      word.assign(text.data() + begin, i - begin);
-      words.insert(word);
-    }
-  }
-}
-
-}  // namespace
-
-void decodeEntities(std::string& text) {
-  // One pass from text into out. The rule "resume one after the entity's start" means: after an
-  // entity replaced by a character, go on behind the ';'; after one removed without trace, the
-  // character behind the ';' now stands at the entity's start and is taken over literally.
-  const std::string_view in(text);
+// Writes text with its entities resolved to out and returns true; returns false, out untouched,
+// when text holds no '&' and so stays as it is. The rule "resume one after the entity's start"
+// means: after an entity replaced by a character, go on behind the ';'; after one removed without
+// trace, the character behind the ';' now stands at the entity's start and is taken over
+// literally.
+bool decodeInto(std::string_view in, std::string& out) {
   std::size_t amp = in.find('&');
-  if (amp == std::string_view::npos) return;
-  std::string out;
+  if (amp == std::string_view::npos) return false;
+  out.clear();
   out.reserve(in.size());
   std::size_t i = 0;
   while (amp != std::string_view::npos) {
@@ -99,7 +79,172 @@ void decodeEntities(std::string& text) {
     amp = in.find('&', i);
   }
   out.append(in.data() + i, in.size() - i);
-  text.swap(out);
+  return true;
+}
+
+// The class of every byte value: 0 separates words, 1 is a word character, 2 a word character
+// that is an ASCII letter.
+using ByteClasses = std::array<unsigned char, 256>;
+
+const ByteClasses& byteClasses() {
+  static const ByteClasses classes = [] {
+    ByteClasses c{};
+    for (const char w : wordCharacters) {
+      c[static_cast<unsigned char>(w)] = isAsciiLetter(static_cast<unsigned char>(w)) ? 2 : 1;
+    }
+    return c;
+  }();
+  return classes;
+}
+
+// A hash of a word, 8 bytes at a time (most words take one or two steps).
+std::uint64_t hashWord(std::string_view word) {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t hash = word.size() * kMultiplier;
+  std::size_t k = 0;
+  for (; k + 8 <= word.size(); k += 8) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, word.data() + k, 8);
+    hash = (hash ^ chunk) * kMultiplier;
+    hash ^= hash >> 32;
+  }
+  if (k < word.size()) {
+    std::uint64_t chunk = 0;
+    std::memcpy(&chunk, word.data() + k, word.size() - k);
+    hash = (hash ^ chunk) * kMultiplier;
+    hash ^= hash >> 32;
+  }
+  return hash;
+}
+
+// Calls take(word) for every run of word characters of text that isIndexWord accepts, in text
+// order. One pass over each run finds its end and counts its letters; the NUL that follows the
+// characters of every std::string ends the last run.
+template <typename Take>
+void forEachIndexWord(const std::string& text, Take take) {
+  const ByteClasses& classes = byteClasses();
+  const unsigned char* const data = reinterpret_cast<const unsigned char*>(text.c_str());
+  const unsigned char* const end = data + text.size();
+  const unsigned char* p = data;
+  for (;;) {
+    while (p < end && classes[*p] == 0) ++p;
+    if (p == end) return;
+    const unsigned char* const begin = p;
+    std::size_t letters = 0;
+    unsigned char cls;
+    while ((cls = classes[*p]) != 0) {
+      letters += cls >> 1;
+      ++p;
+    }
+    const auto length = static_cast<std::size_t>(p - begin);
+    if (length >= 3 && 2 * letters >= length) {
+      take(std::string_view(reinterpret_cast<const char*>(begin), length));
+    }
+  }
+}
+
+// The distinct words of one page, gathered in an open-addressing hash table over one arena of
+// bytes: a page repeats most of its words many times, and a hash probe is much cheaper than a
+// search of the ordered set. The ordered set gets each distinct word once, at the end, in
+// ascending order.
+class DistinctWords {
+ public:
+  DistinctWords() : slots_(4096) {}
+
+  void add(std::string_view word) {
+    const std::uint64_t hash = hashWord(word);
+    std::size_t i = static_cast<std::size_t>(hash) & (slots_.size() - 1);
+    while (slots_[i].length != 0) {
+      const Slot& slot = slots_[i];
+      if (slot.hash == hash && slot.length == word.size() &&
+          std::memcmp(arena_.data() + slot.offset, word.data(), word.size()) == 0) {
+        return;
+      }
+      i = (i + 1) & (slots_.size() - 1);
+    }
+    slots_[i] = Slot{hash, arena_.size(), word.size()};
+    arena_.append(word);
+    if (++count_ * 2 > slots_.size()) grow();
+  }
+
+  void moveTo(std::set<std::string>& words) {
+    std::vector<Entry> sorted;
+    sorted.reserve(count_);
+    for (const Slot& slot : slots_) {
+      if (slot.length == 0) continue;
+      const std::string_view word(arena_.data() + slot.offset, slot.length);
+      std::uint64_t prefix = 0;
+      for (std::size_t k = 0; k < 8; ++k) {
+        prefix = (prefix << 8) | (k < word.size() ? static_cast<unsigned char>(word[k]) : 0u);
+      }
+      sorted.push_back(Entry{prefix, word});
+    }
+    sortEntries(sorted);
+    // Ascending order: each insertion lands right at the end of a set that started empty.
+    for (const Entry& entry : sorted) words.emplace_hint(words.end(), entry.word);
+  }
+
+ private:
+  struct Entry {
+    std::uint64_t prefix;  // the first 8 bytes, most significant first, zero-padded
+    std::string_view word;
+  };
+
+  // Sorts by byte order: a radix sort on the prefixes, then a comparison sort of each run of
+  // equal prefixes. Words hold no NUL byte, so equal prefixes only occur among words of more
+  // than 8 bytes that agree in their first 8.
+  static void sortEntries(std::vector<Entry>& entries) {
+    std::vector<Entry> scratch(entries.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+      std::size_t counts[257] = {};
+      for (const Entry& e : entries) ++counts[((e.prefix >> shift) & 0xFF) + 1];
+      if (counts[((entries.empty() ? 0 : entries[0].prefix >> shift) & 0xFF) + 1] ==
+          entries.size()) {
+        continue;  // all equal in this byte
+      }
+      for (int b = 0; b < 256; ++b) counts[b + 1] += counts[b];
+      for (const Entry& e : entries) scratch[counts[(e.prefix >> shift) & 0xFF]++] = e;
+      entries.swap(scratch);
+    }
+    for (std::size_t begin = 0; begin < entries.size();) {
+      std::size_t end = begin + 1;
+      while (end < entries.size() && entries[end].prefix == entries[begin].prefix) ++end;
+      if (end - begin > 1) {
+        std::sort(entries.begin() + static_cast<std::ptrdiff_t>(begin),
+                  entries.begin() + static_cast<std::ptrdiff_t>(end),
+                  [](const Entry& a, const Entry& b) { return a.word < b.word; });
+      }
+      begin = end;
+    }
+  }
+
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::size_t offset = 0;
+    std::size_t length = 0;  // 0: the slot is free (words are never empty)
+  };
+
+  void grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.length == 0) continue;
+      std::size_t i = static_cast<std::size_t>(slot.hash) & (slots_.size() - 1);
+      while (slots_[i].length != 0) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = slot;
+    }
+  }
+
+  std::string arena_;
+  std::vector<Slot> slots_;  // a power of two in size, at most half full
+  std::size_t count_ = 0;
+};
+
+}  // namespace
+
+void decodeEntities(std::string& text) {
+  std::string out;
+  if (decodeInto(text, out)) text.swap(out);
 }
 
 void splitWords(std::list<std::string>& out, const std::string& text, const std::string* wordChars,
@@ -125,8 +270,11 @@ bool isIndexWord(const std::string& word) { return acceptWord(word); }
 
 void addPageText(std::set<std::string>& words, std::string text) {
   decodeEntities(text);
-  std::string word;
-  insertWords(words, text, word);
+  std::string buffer;  // reused, so only words new to the set allocate
+  forEachIndexWord(text, [&](std::string_view word) {
+    buffer.assign(word.data(), word.size());
+    words.insert(buffer);
+  });
 }
 
 void addFileWords(std::set<std::string>& words, const std::string& fileName) {
@@ -138,10 +286,18 @@ void addFileWords(std::set<std::string>& words, const std::string& fileName) {
     if (!eater.nextTag(tag, attributes)) return;
     inBody = tag == "body";
   }
-  std::string word;
-  while (eater.nextTag(tag, attributes)) {
-    if (eater.textBefore.empty()) continue;
-    decodeEntities(eater.textBefore);
-    insertWords(words, eater.textBefore, word);
+  DistinctWords distinct;
+  std::string decoded;  // reused for every text that holds entities
+  const auto add = [&distinct](std::string_view word) { distinct.add(word); };
+  try {
+    while (eater.nextTag(tag, attributes)) {
+      if (eater.textBefore.empty()) continue;
+      forEachIndexWord(decodeInto(eater.textBefore, decoded) ? decoded : eater.textBefore, add);
+    }
+  } catch (...) {
+    // Whatever was read before the failure still belongs to the page.
+    distinct.moveTo(words);
+    throw;
   }
+  distinct.moveTo(words);
 }

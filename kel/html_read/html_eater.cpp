@@ -79,21 +79,32 @@ bool HTML_Eater::nextTag(std::string& tag, std::string& attributes) {
     searchPos = start;
   }
 
+  // The closing '>' is the first one outside double quotes; quotes are skipped pairwise.
   std::string::size_type i = lt + 1;
   bool quoted = false;
+  std::string::size_type gt;
   for (;;) {
-    const char* const data = buffer.data();
-    const std::string::size_type n = buffer.size();
-    while (i < n) {
-      const char c = data[i];
-      if (c == '>' && !quoted) break;
-      if (c == '"') quoted = !quoted;
-      ++i;
+    if (quoted) {
+      const std::string::size_type close = findChar(buffer, i, '"');
+      if (close != std::string::npos) {
+        quoted = false;
+        i = close + 1;
+        continue;
+      }
+    } else {
+      gt = findChar(buffer, i, '>');
+      const std::string::size_type limit = gt == std::string::npos ? buffer.size() : gt;
+      const void* const quote = std::memchr(buffer.data() + i, '"', limit - i);
+      if (quote) {
+        quoted = true;
+        i = static_cast<const char*>(quote) - buffer.data() + 1;
+        continue;
+      }
+      if (gt != std::string::npos) break;
     }
-    if (i < n) break;
+    i = buffer.size();
     if (!appendLine()) return false;
   }
-  const std::string::size_type gt = i;
 
   const char* const tagText = buffer.data() + lt + 1;
   const void* const blankHit = std::memchr(tagText, ' ', gt - lt - 1);
