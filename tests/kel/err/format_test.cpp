@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -18,6 +19,11 @@ TEST(Format, TextsOfAnyLengthAndTheGrowthRule) {
   EXPECT_EQ(kel::format("%7.2f", 3.14159), "   3.14");
   EXPECT_EQ(kel::format("keltmp%03i", 7), "keltmp007");
   EXPECT_EQ(kel::format("a%cb", 0), std::string("a\0b", 3));  // the length, not strlen, counts
+  // A text the C library cannot produce at all (no Latin-1 form for U+4E00 in the "C" locale)
+  // fails at once instead of growing the buffer without end; the buffer stays usable.
+  EXPECT_THROW(kel::format("%ls", L"\u4e00"), std::runtime_error);
+  EXPECT_EQ(kel::formatCapacity(), 1296u);
+  EXPECT_EQ(kel::format("%s", "ok"), "ok");
 }
 
 TEST(CompareNoCase, SignsAndPrefixes) {
