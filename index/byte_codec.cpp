@@ -41,11 +41,12 @@ class Descriptor {
 
 }  // namespace
 
-std::string readWholeFile(const std::string& path) {
+std::string readWholeFile(const std::string& path, struct timespec* modified) {
   const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) throw kel::err::IOError(path);
   struct stat info;
   if (::fstat(fd.get(), &info) != 0) throw kel::err::IOError(path);
+  if (modified) *modified = info.st_mtim;
   std::string bytes;
   // The size is a hint: a file that grows or shrinks meanwhile is read to its actual end.
   bytes.resize(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096);

@@ -8,6 +8,8 @@
 #ifndef CORVEX_INDEX_BYTE_CODEC_H
 #define CORVEX_INDEX_BYTE_CODEC_H
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -18,6 +20,9 @@ class ByteReader {
  public:
   // bytes must outlive the reader; name appears in the end-of-file error.
   ByteReader(std::string_view bytes, std::string name) : bytes_(bytes), name_(std::move(name)) {}
+
+  // Continues reading at position (at most the end).
+  void skipTo(std::size_t position) { position_ = position < bytes_.size() ? position : bytes_.size(); }
 
   bool atEnd() const { return position_ >= bytes_.size(); }
   std::size_t position() const { return position_; }
@@ -79,9 +84,15 @@ class ByteReader {
     position_ = pos;
   }
 
-  // Skips count strings.
-  void skipStrings(unsigned count) {
-    for (; count > 0; --count) readString();
+  // Skips a string without looking at its bytes.
+  void skipString() {
+    const unsigned encoded = readUInt();
+    if (encoded & 1u) {
+      if (encoded != 1u) endOfFile();
+      return;
+    }
+    if ((encoded >> 1) > remaining()) endOfFile();
+    position_ += encoded >> 1;
   }
 
   // Number of bytes of an unsigned value whose first byte is b0.
@@ -128,8 +139,8 @@ inline void appendUInt(std::string& out, unsigned value) {
 // Texts of 2^31 bytes or more have no encoding and throw kel::err::Error.
 void appendString(std::string& out, std::string_view text);
 
-// The whole content of the file path. Throws kel::err::IOError(path) when it cannot be opened or
-// read.
-std::string readWholeFile(const std::string& path);
+// The whole content of the file path; with modified, also its modification time as the open
+// file had it. Throws kel::err::IOError(path) when it cannot be opened or read.
+std::string readWholeFile(const std::string& path, struct timespec* modified = nullptr);
 
 #endif

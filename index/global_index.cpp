@@ -1,11 +1,12 @@
 #include "index/global_index.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <map>
-#include <memory>
-#include <string_view>
 #include <unordered_map>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,31 +20,136 @@ using kel::file::Directory;
 
 namespace {
 
-// Copies of the words, kept in large blocks so that a word costs no allocation of its own.
-class WordArena {
+// A hash of a word, reading it eight bytes at a time.
+std::uint64_t hashWord(std::string_view word) {
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ word.size();
+  const char* p = word.data();
+  std::size_t n = word.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    h = (h ^ v) * 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 31;
+  }
+  if (n > 0) {
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, n);
+    h = (h ^ v) * 0x94D049BB133111EBULL;
+    h ^= h >> 29;
+  }
+  h *= 0xFF51AFD7ED558CCDULL;
+  return h ^ (h >> 32);
+}
+
+// The word table of the global index while it is built: every distinct word once, with the
+// numbers of the files that hold it. File numbers arrive in ascending order, so each word's
+// numbers are appended, already encoded, to its own byte vector; no node per posting.
+// Words live in one character arena and are found through an open-addressing hash table.
+class WordTable {
  public:
-  std::string_view store(std::string_view word) {
-    if (word.size() > blockSize_ - used_) {
-      const std::size_t size = std::max(blockSize, word.size());
-      blocks_.push_back(std::make_unique<char[]>(size));
-      blockSize_ = size;
-      used_ = 0;
+  WordTable() : slots_(1024) {}
+
+  void add(std::string_view word, unsigned file) {
+    const std::uint64_t hash = hashWord(word);
+    const auto tag = static_cast<std::uint32_t>(hash);
+    std::size_t i = hash & (slots_.size() - 1);
+    for (;; i = (i + 1) & (slots_.size() - 1)) {
+      const Slot slot = slots_[i];
+      if (slot.entry == 0) break;
+      if (slot.tag == tag) {
+        Entry& entry = entries_[slot.entry - 1];
+        if (wordOf(entry) == word) {
+          append(entry, file);
+          return;
+        }
+      }
     }
-    char* start = blocks_.back().get() + used_;
-    std::copy(word.begin(), word.end(), start);
-    used_ += word.size();
-    return {start, word.size()};
+    Entry entry;
+    entry.wordStart = words_.size();
+    entry.wordLength = word.size();
+    words_.append(word.data(), word.size());
+    entries_.push_back(std::move(entry));
+    slots_[i] = Slot{tag, static_cast<std::uint32_t>(entries_.size())};
+    append(entries_.back(), file);
+    if (entries_.size() * 2 > slots_.size()) grow();
+  }
+
+  std::size_t size() const { return entries_.size(); }
+
+  // One word with its file count and encoded file numbers.
+  struct View {
+    std::string_view word;
+    unsigned count;
+    std::string_view numbers;
+  };
+
+  // The entries in ascending byte order of the words.
+  std::vector<View> sorted() const {
+    std::vector<View> views;
+    views.reserve(entries_.size());
+    for (const Entry& entry : entries_) {
+      views.push_back(View{wordOf(entry), entry.count,
+                           std::string_view(reinterpret_cast<const char*>(entry.numbers.data()),
+                                            entry.numbers.size())});
+    }
+    std::sort(views.begin(), views.end(),
+              [](const View& a, const View& b) { return a.word < b.word; });
+    return views;
   }
 
  private:
-  static constexpr std::size_t blockSize = 1 << 20;
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  std::size_t blockSize_ = 0;
-  std::size_t used_ = 0;
+  struct Slot {
+    std::uint32_t tag = 0;    // low bits of the word's hash
+    std::uint32_t entry = 0;  // 1 + index into entries_; 0: free
+  };
+  struct Entry {
+    std::size_t wordStart = 0;
+    std::size_t wordLength = 0;
+    unsigned count = 0;
+    unsigned last = 0;
+    std::vector<unsigned char> numbers;  // the file numbers, encoded
+  };
+
+  std::string_view wordOf(const Entry& entry) const {
+    return std::string_view(words_).substr(entry.wordStart, entry.wordLength);
+  }
+
+  static void append(Entry& entry, unsigned file) {
+    // A word twice in one record lists its file once.
+    if (entry.count != 0 && entry.last == file) return;
+    entry.last = file;
+    ++entry.count;
+    std::vector<unsigned char>& out = entry.numbers;
+    if (file < 0x80) {
+      out.push_back(static_cast<unsigned char>(file));
+    } else if (file < 0x4000) {
+      out.push_back(static_cast<unsigned char>(0x80 | (file >> 8)));
+      out.push_back(static_cast<unsigned char>(file));
+    } else {
+      std::string encoded;
+      appendUInt(encoded, file);
+      out.insert(out.end(), encoded.begin(), encoded.end());
+    }
+  }
+
+  void grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.entry == 0) continue;
+      const std::uint64_t hash = hashWord(wordOf(entries_[slot.entry - 1]));
+      std::size_t i = hash & (slots_.size() - 1);
+      while (slots_[i].entry != 0) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::vector<Entry> entries_;
+  std::string words_;
 };
 
-// The word table of the global index while it is built. File numbers arrive in ascending
-// order, so each word's numbers are appended, already encoded, to one byte string.
+// Collects the file paths and the word table from the word lists.
 class GlobalIndexBuilder : public WordListConsumer {
  public:
   void file(const Directory& dir, std::string_view name) override {
@@ -51,74 +157,219 @@ class GlobalIndexBuilder : public WordListConsumer {
     current_ = static_cast<unsigned>(paths_.size() - 1);
   }
 
-  void word(std::string_view word) override {
-    auto found = ids_.find(word);
-    if (found == ids_.end()) {
-      const std::string_view stored = arena_.store(word);
-      found = ids_.emplace(stored, static_cast<unsigned>(entries_.size())).first;
-      entries_.push_back(Entry{stored, {}, 0, 0});
-    }
-    Entry& entry = entries_[found->second];
-    // A word twice in one record lists its file once.
-    if (entry.count != 0 && entry.last == current_) return;
-    appendUInt(entry.numbers, current_);
-    entry.last = current_;
-    ++entry.count;
-  }
+  void word(std::string_view word) override { table_.add(word, current_); }
 
   void endDirectory(const Directory& dir) override {
-    progress_.emplace_back(entries_.size(), dir.path);
+    progress_.emplace_back(table_.size(), dir.path);
   }
 
   void printProgress(std::ostream& os) const {
-    for (const auto& [words, path] : progress_) os << "words = " << words << " " << path << "\n";
+    std::string text;
+    for (const auto& [words, path] : progress_) {
+      text += "words = " + std::to_string(words) + " " + path + "\n";
+    }
+    os << text;
   }
 
   void write(const std::string& path) const {
-    std::vector<unsigned> order(entries_.size());
-    for (unsigned i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [this](unsigned a, unsigned b) { return entries_[a].word < entries_[b].word; });
-
     kel::file::BinaryFile file(path, 1);
-    std::string buffer;
-    auto flushIfFull = [&] {
-      if (buffer.size() >= (1u << 20)) {
-        file.writeBytes(buffer.data(), buffer.size());
-        buffer.clear();
-      }
+    const auto flush = [&file](std::string& buffer) {
+      file.writeBytes(buffer.data(), buffer.size());
+      buffer.clear();
     };
+    std::string buffer;
     appendUInt(buffer, static_cast<unsigned>(paths_.size()));
     for (const std::string& p : paths_) {
       appendString(buffer, p);
-      flushIfFull();
+      if (buffer.size() >= (1u << 20)) flush(buffer);
     }
-    appendUInt(buffer, static_cast<unsigned>(entries_.size()));
-    for (const unsigned i : order) {
-      const Entry& entry = entries_[i];
+    appendUInt(buffer, static_cast<unsigned>(table_.size()));
+    for (const WordTable::View& entry : table_.sorted()) {
       appendString(buffer, entry.word);
       appendUInt(buffer, entry.count);
       buffer += entry.numbers;
-      flushIfFull();
+      if (buffer.size() >= (1u << 20)) flush(buffer);
     }
-    file.writeBytes(buffer.data(), buffer.size());
+    flush(buffer);
     file.close();
   }
 
  private:
-  struct Entry {
-    std::string_view word;  // in arena_
-    std::string numbers;    // the file numbers, encoded
-    unsigned count;
-    unsigned last;
-  };
-
   std::vector<std::string> paths_;
   unsigned current_ = 0;
-  WordArena arena_;
-  std::unordered_map<std::string_view, unsigned> ids_;
-  std::vector<Entry> entries_;
+  WordTable table_;
   std::vector<std::pair<std::size_t, std::string>> progress_;
+};
+
+bool operator<(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// The global index an update replaces, when it can serve as the base of the new one: complete,
+// every path once, words strictly ascending, each word's file numbers valid and strictly
+// ascending.
+class PreviousIndex {
+ public:
+  // False when path does not exist or is not such an index.
+  bool load(const std::string& path) {
+    try {
+      bytes_ = readWholeFile(path, &time_);
+      ByteReader reader(bytes_, path);
+      fileCount_ = reader.readUInt();
+      for (unsigned i = 0; i < fileCount_; ++i) {
+        if (!numbers_.emplace(reader.readString(), i).second) return false;
+      }
+      wordCount_ = reader.readUInt();
+      entriesStart_ = reader.position();
+      std::string_view previous;
+      for (unsigned w = 0; w < wordCount_; ++w) {
+        const std::size_t start = reader.position();
+        const std::string_view word = reader.readString();
+        // A word cut at a NUL byte would not be written back as it stands.
+        if (reader.position() - start != ByteReader::uintLength(static_cast<unsigned char>(bytes_[start])) + word.size()) {
+          return false;
+        }
+        if (w > 0 && !(previous < word)) return false;
+        previous = word;
+        const unsigned count = reader.readUInt();
+        if (count == 0) return false;
+        unsigned last = 0;
+        for (unsigned k = 0; k < count; ++k) {
+          const unsigned number = reader.readUInt();
+          if (number >= fileCount_ || (k > 0 && number <= last)) return false;
+          last = number;
+        }
+      }
+      return reader.atEnd();
+    } catch (const kel::err::Error&) {
+      return false;
+    }
+  }
+
+  const struct timespec& time() const { return time_; }
+  unsigned fileCount() const { return fileCount_; }
+  // The number of a full path, or -1.
+  long find(const std::string& path) const {
+    const auto found = numbers_.find(path);
+    return found == numbers_.end() ? -1 : static_cast<long>(found->second);
+  }
+  ByteReader entries(const std::string& name) const {
+    ByteReader reader(bytes_, name);
+    reader.skipTo(entriesStart_);
+    return reader;
+  }
+  unsigned wordCount() const { return wordCount_; }
+
+ private:
+  std::string bytes_;
+  struct timespec time_ = {};
+  unsigned fileCount_ = 0;
+  unsigned wordCount_ = 0;
+  std::size_t entriesStart_ = 0;
+  std::unordered_map<std::string_view, unsigned> numbers_;
+};
+
+// Builds the new global index from the previous one: the postings of every directory whose
+// word list is older than the previous index (and was not rewritten now) are taken from the
+// previous index with their files renumbered; only the other directories' word lists are read.
+// Gives the same bytes as building from all word lists, at the cost of one pass over the
+// previous index instead of a hash lookup per posting.
+class IncrementalBuilder : public WordListConsumer {
+ public:
+  explicit IncrementalBuilder(const PreviousIndex& previous)
+      : previous_(previous), renumbered_(previous.fileCount(), unused) {}
+
+  bool beginDirectory(const Directory& dir, bool written, const struct timespec& time) override {
+    if (written || !(time < previous_.time())) return true;
+    std::vector<unsigned> old;
+    for (const std::string& name : dir.files) {
+      const long number = previous_.find(dir.fullName(name));
+      if (number < 0 || renumbered_[number] != unused) return true;
+      old.push_back(static_cast<unsigned>(number));
+    }
+    for (std::size_t i = 0; i < old.size(); ++i) {
+      renumbered_[old[i]] = static_cast<unsigned>(paths_.size() + i);
+    }
+    for (const std::string& name : dir.files) paths_.push_back(dir.fullName(name));
+    return false;
+  }
+
+  void file(const Directory& dir, std::string_view name) override {
+    paths_.push_back(dir.fullName(std::string(name)));
+    current_ = static_cast<unsigned>(paths_.size() - 1);
+  }
+
+  void word(std::string_view word) override { fresh_.add(word, current_); }
+
+  void endDirectory(const Directory&) override {}
+
+  void write(const std::string& path) const {
+    std::string entries;
+    unsigned wordCount = 0;
+    const std::vector<WordTable::View> fresh = fresh_.sorted();
+    auto next = fresh.begin();
+    std::vector<unsigned> numbers;
+    std::vector<unsigned> merged;
+    auto emit = [&](std::string_view word, const std::vector<unsigned>& list) {
+      if (list.empty()) return;
+      appendString(entries, word);
+      appendUInt(entries, static_cast<unsigned>(list.size()));
+      for (const unsigned n : list) appendUInt(entries, n);
+      ++wordCount;
+    };
+    auto decode = [](std::string_view encoded, unsigned count, std::vector<unsigned>& out) {
+      ByteReader reader(encoded, std::string());
+      for (unsigned k = 0; k < count; ++k) out.push_back(reader.readUInt());
+    };
+
+    ByteReader reader = previous_.entries(path);
+    for (unsigned w = previous_.wordCount(); w > 0; --w) {
+      const std::string_view word = reader.readString();
+      numbers.clear();
+      for (unsigned k = reader.readUInt(); k > 0; --k) {
+        const unsigned renumbered = renumbered_[reader.readUInt()];
+        if (renumbered != unused) numbers.push_back(renumbered);
+      }
+      for (; next != fresh.end() && next->word < word; ++next) {
+        merged.clear();
+        decode(next->numbers, next->count, merged);
+        emit(next->word, merged);
+      }
+      merged.clear();
+      if (next != fresh.end() && next->word == word) {
+        decode(next->numbers, next->count, merged);
+        ++next;
+      }
+      // Renumbering keeps the order unless two directories trade places; then sort.
+      if (!std::is_sorted(numbers.begin(), numbers.end())) std::sort(numbers.begin(), numbers.end());
+      const std::size_t middle = merged.size();
+      merged.insert(merged.end(), numbers.begin(), numbers.end());
+      std::inplace_merge(merged.begin(), merged.begin() + middle, merged.end());
+      emit(word, merged);
+    }
+    for (; next != fresh.end(); ++next) {
+      merged.clear();
+      decode(next->numbers, next->count, merged);
+      emit(next->word, merged);
+    }
+
+    kel::file::BinaryFile file(path, 1);
+    std::string head;
+    appendUInt(head, static_cast<unsigned>(paths_.size()));
+    for (const std::string& p : paths_) appendString(head, p);
+    appendUInt(head, wordCount);
+    file.writeBytes(head.data(), head.size());
+    file.writeBytes(entries.data(), entries.size());
+    file.close();
+  }
+
+ private:
+  static constexpr unsigned unused = ~0u;
+  const PreviousIndex& previous_;
+  std::vector<unsigned> renumbered_;  // new number of each file of the previous index
+  std::vector<std::string> paths_;
+  unsigned current_ = 0;
+  WordTable fresh_;
 };
 
 }  // namespace
@@ -140,6 +391,15 @@ void updateGlobalIndex(const std::string& fileListPath, const std::string& index
     kel::file::BinaryFile file(fileListPath, 0);
     kel::file::loadDirectories(dirs, file);
     file.close();
+  }
+  // The progress lines count the words directory by directory, which only a build from all
+  // word lists knows; without them the previous index saves reading unchanged word lists.
+  PreviousIndex previous;
+  if (!verbose && previous.load(globalPath)) {
+    IncrementalBuilder builder(previous);
+    updateWordLists(indexDir, dirs, verbose, &builder);
+    builder.write(globalPath);
+    return;
   }
   GlobalIndexBuilder builder;
   updateWordLists(indexDir, dirs, verbose, &builder);

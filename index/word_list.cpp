@@ -76,11 +76,11 @@ std::set<std::string> pathsOfFileLists(const std::string& indexDir,
   return paths;
 }
 
-// The modification time of path, or 0 when it does not exist.
-time_t existingTime(const std::string& path) {
+// The modification time of path; zero when it does not exist.
+struct timespec existingTime(const std::string& path) {
   struct stat info;
-  if (::stat(path.c_str(), &info) != 0) return 0;
-  return info.st_mtime;
+  if (::stat(path.c_str(), &info) != 0) return {};
+  return info.st_mtim;
 }
 
 void writeBytes(const std::string& path, const std::string& bytes) {
@@ -163,28 +163,27 @@ void writeWordList(const std::string& path, const Directory& dir) {
   writeBytes(path, buildWordList(dir, log));
 }
 
-bool readWordList(std::string_view bytes, const Directory& dir, WordListConsumer* consumer) {
+bool isWordListOf(std::string_view bytes, const Directory& dir) {
   try {
-    // First make sure the whole file is sound, so that a consumer never sees part of a damaged one.
-    ByteReader check(bytes, std::string());
+    ByteReader reader(bytes, std::string());
     for (const std::string& name : dir.files) {
-      if (check.readByte() == 0) return false;
-      if (check.readString() != name) return false;
-      check.skipStrings(check.readUInt());
+      if (reader.readByte() == 0) return false;
+      if (reader.readString() != name) return false;
+      for (unsigned n = reader.readUInt(); n > 0; --n) reader.skipString();
     }
-    if (check.readByte() != 0 || !check.atEnd()) return false;
+    return reader.readByte() == 0 && reader.atEnd();
   } catch (const kel::err::Error&) {
     return false;
   }
-  if (!consumer) return true;
+}
+
+void feedWordList(std::string_view bytes, const Directory& dir, WordListConsumer& consumer) {
   ByteReader reader(bytes, std::string());
   for (std::size_t i = dir.files.size(); i > 0; --i) {
     reader.readByte();
-    consumer->file(dir, reader.readString());
-    for (unsigned n = reader.readUInt(); n > 0; --n) consumer->word(reader.readString());
+    consumer.file(dir, reader.readString());
+    for (unsigned n = reader.readUInt(); n > 0; --n) consumer.word(reader.readString());
   }
-  consumer->endDirectory(dir);
-  return true;
 }
 
 unsigned updateWordLists(const std::string& indexDir, const std::map<std::string, Directory>& dirs,
@@ -203,24 +202,29 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
     const Directory& dir = entry.second;
     const std::string name = names.name(dir);
     const std::string path = kel::file::joinPath(indexDir, name);
-    const time_t time = existingTime(path);
+    const struct timespec time = existingTime(path);
     if (!dir.files.empty()) {
       total += static_cast<unsigned>(dir.files.size());
+      std::string bytes;
       bool current = false;
-      if (time != 0 && time >= dir.newest) {
+      if (time.tv_sec != 0 && time.tv_sec >= dir.newest) {
         try {
-          current = readWordList(readWholeFile(path), dir, consumer);
+          bytes = readWholeFile(path);
+          current = isWordListOf(bytes, dir);
         } catch (const kel::err::Error&) {
           current = false;  // vanished or unreadable since the stat: build it anew
         }
       }
       if (!current) {
         if (log) *log << "Updating index " << path << "\n";
-        const std::string bytes = buildWordList(dir, log);
+        bytes = buildWordList(dir, log);
         writeBytes(path, bytes);
-        readWordList(bytes, dir, consumer);
       }
-    } else if (time != 0) {
+      if (consumer) {
+        if (consumer->beginDirectory(dir, !current, time)) feedWordList(bytes, dir, *consumer);
+        consumer->endDirectory(dir);
+      }
+    } else if (time.tv_sec != 0) {
       std::remove(path.c_str());
     }
 

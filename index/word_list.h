@@ -20,6 +20,8 @@
 #ifndef CORVEX_INDEX_WORD_LIST_H
 #define CORVEX_INDEX_WORD_LIST_H
 
+#include <sys/stat.h>
+
 #include <map>
 #include <ostream>
 #include <set>
@@ -64,10 +66,18 @@ std::string buildWordList(const kel::file::Directory& dir, std::ostream* log);
 // earlier file path then stays as it was.
 void writeWordList(const std::string& path, const kel::file::Directory& dir);
 
-// Receives the content of word lists, record by record.
+// Receives the content of word lists, directory by directory and record by record.
 class WordListConsumer {
  public:
   virtual ~WordListConsumer() = default;
+  // Before the records of dir. written tells whether this update has just written the word
+  // list; otherwise time is its modification time. Returning false skips dir's records (the
+  // consumer has them already); endDirectory follows all the same.
+  virtual bool beginDirectory(const kel::file::Directory& dir, bool written,
+                              const struct timespec& time) {
+    (void)dir, (void)written, (void)time;
+    return true;
+  }
   // A record of dir: the file name, then its words one by one.
   virtual void file(const kel::file::Directory& dir, std::string_view name) = 0;
   virtual void word(std::string_view word) = 0;
@@ -76,10 +86,12 @@ class WordListConsumer {
 };
 
 // True when bytes are a complete word list of exactly dir's files: one record per file, the
-// names equal to dir's file names in order, the end byte as the last byte. When true and
-// consumer is given, the records are handed to it. Nothing is handed on for a false result.
-bool readWordList(std::string_view bytes, const kel::file::Directory& dir,
-                  WordListConsumer* consumer);
+// names equal to dir's file names in order, the end byte as the last byte.
+bool isWordListOf(std::string_view bytes, const kel::file::Directory& dir);
+
+// Hands the records of bytes, a word list for which isWordListOf(bytes, dir) holds, to consumer.
+void feedWordList(std::string_view bytes, const kel::file::Directory& dir,
+                  WordListConsumer& consumer);
 
 // Brings the word list of every directory of dirs with files up to date in indexDir and returns
 // the total number of their files. A word list is rebuilt when it is missing, older than the

@@ -91,6 +91,8 @@ TEST(ByteCodec, ReadsPastTheEndReportTheFile) {
       {bytes({0xF0, 0xFF, 0xFF, 0xFF, 0xFE}), [](ByteReader& r) { r.readString(); }},
       {bytes({0x01, 0x80}), [](ByteReader& r) { r.skipUInts(2); }},
       {bytes({0x01}), [](ByteReader& r) { r.skipUInts(2); }},
+      {bytes({0x08, 'a', 'b', 'c'}), [](ByteReader& r) { r.skipString(); }},
+      {bytes({0x07, 'a', 'b', 'c'}), [](ByteReader& r) { r.skipString(); }},
   };
   for (const auto& c : cases) EXPECT_EQ(errorOf(c.data, c.action), eof);
   // "-0" is an empty string, not damage.

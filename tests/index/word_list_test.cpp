@@ -39,9 +39,16 @@ std::map<std::string, Directory> scanned(const std::vector<std::string>& paths) 
   return dirs;
 }
 
-// Records what a consumer is handed, in a compact text.
+// Records what a consumer is handed, in a compact text: "w" before the records of a word list
+// written by the update, "r" before one that was reused.
 struct Recorder : WordListConsumer {
   std::string log;
+  bool wantRecords = true;
+  bool beginDirectory(const Directory&, bool written, const struct timespec& time) override {
+    log += written ? "w" : "r";
+    if (!written && time.tv_sec == 0) log += "(no time)";
+    return wantRecords;
+  }
   void file(const Directory&, std::string_view name) override { log += "[" + std::string(name) + "]"; }
   void word(std::string_view word) override { log += " " + std::string(word); }
   void endDirectory(const Directory& dir) override { log += " <" + dir.path + ">\n"; }
@@ -136,11 +143,10 @@ TEST(WordList, AcceptsOnlyCompleteListsOfTheCurrentFiles) {
       {"overlong word count", bytes({0x01, 0x0C}) + "a.html" + bytes({0xF0, 0xFF, 0xFF, 0xFF, 0xFF}) +
                                   bytes({0x00}), false},
   };
-  for (const auto& c : cases) {
-    Recorder recorder;
-    EXPECT_EQ(readWordList(c.data, dir, &recorder), c.valid) << c.what;
-    EXPECT_EQ(recorder.log, c.valid ? "[a.html] Haus[b.html] <d>\n" : "") << c.what;
-  }
+  for (const auto& c : cases) EXPECT_EQ(isWordListOf(c.data, dir), c.valid) << c.what;
+  Recorder recorder;
+  feedWordList(good, dir, recorder);
+  EXPECT_EQ(recorder.log, "[a.html] Haus[b.html]");
 }
 
 class WordListUpdate : public ::testing::Test {
@@ -170,8 +176,14 @@ TEST_F(WordListUpdate, BuildsMissingListsAndHandsThemOn) {
   Recorder recorder;
   EXPECT_EQ(update({tmp / "d"}, &recorder), 2u);
   EXPECT_EQ(testutil::readFile(listPath(2)), expected);
-  EXPECT_EQ(recorder.log, "[a.html] Haus mit[b.html] Garten <" + tmp / "d" + ">\n");
+  EXPECT_EQ(recorder.log, "w[a.html] Haus mit[b.html] Garten <" + tmp / "d" + ">\n");
   EXPECT_EQ(testutil::listDirectory(index()), (std::vector<std::string>{listName(2), "keep.txt"}));
+
+  // A consumer that has the records already skips them.
+  Recorder skipping;
+  skipping.wantRecords = false;
+  EXPECT_EQ(update({tmp / "d"}, &skipping), 2u);
+  EXPECT_EQ(skipping.log, "r <" + tmp / "d" + ">\n");
 }
 
 TEST_F(WordListUpdate, RebuildsOnlyWhenOlderThanTheNewestPage) {
@@ -184,7 +196,7 @@ TEST_F(WordListUpdate, RebuildsOnlyWhenOlderThanTheNewestPage) {
   Recorder recorder;
   update({tmp / "d"}, &recorder);
   EXPECT_EQ(testutil::readFile(listPath(2)), marked);
-  EXPECT_EQ(recorder.log, "[a.html][b.html] Alt <" + tmp / "d" + ">\n");
+  EXPECT_EQ(recorder.log, "r[a.html][b.html] Alt <" + tmp / "d" + ">\n");
 
   // One page newer than the list: the whole directory is read again.
   testutil::setFileTime(tmp / "d/b.html", 1000001);
@@ -206,7 +218,7 @@ TEST_F(WordListUpdate, RebuildsListsThatDoNotMatchTheFiles) {
     Recorder recorder;
     EXPECT_EQ(update({tmp / "d"}, &recorder), 2u);
     EXPECT_EQ(testutil::readFile(listPath(2)), expected);
-    EXPECT_EQ(recorder.log, "[a.html] Haus mit[b.html] Garten <" + tmp / "d" + ">\n");
+    EXPECT_EQ(recorder.log, "w[a.html] Haus mit[b.html] Garten <" + tmp / "d" + ">\n");
   }
 }
 
@@ -246,7 +258,7 @@ TEST_F(WordListUpdate, CollidingDirectoriesKeepTheirOwnLists) {
   EXPECT_EQ(testutil::listDirectory(index()),
             (std::vector<std::string>{"1_" + m + ".index", hyphen, dot, "keep.txt"}));
   EXPECT_EQ(testutil::readFile(tmp / ("idx/1_" + m + ".index")), "plain");
-  EXPECT_EQ(recorder.log, "[i.html] Hund <" + tmp / "x/a-b" + ">\n[i.html] Katze[j.html] Maus <" +
+  EXPECT_EQ(recorder.log, "w[i.html] Hund <" + tmp / "x/a-b" + ">\nw[i.html] Katze[j.html] Maus <" +
                               tmp / "x/a.b" + ">\n");
 
   // x/a.b now gets one file too: the two lists have equal counts and stay apart; neither
@@ -254,7 +266,7 @@ TEST_F(WordListUpdate, CollidingDirectoriesKeepTheirOwnLists) {
   std::remove((tmp / "x/a.b/j.html").c_str());
   Recorder again;
   EXPECT_EQ(update({tmp / "x/a-b", tmp / "x/a.b"}, &again), 2u);
-  EXPECT_EQ(again.log, "[i.html] Hund <" + tmp / "x/a-b" + ">\n[i.html] Katze <" + tmp / "x/a.b" + ">\n");
+  EXPECT_EQ(again.log, "r[i.html] Hund <" + tmp / "x/a-b" + ">\nw[i.html] Katze <" + tmp / "x/a.b" + ">\n");
   const std::string dotNow = wordListName(makeDirectory(tmp / "x/a.b", {"i.html"}), true);
   EXPECT_EQ(testutil::listDirectory(index()),
             (std::vector<std::string>{"1_" + m + ".index", dotNow, hyphen, "keep.txt"}));
