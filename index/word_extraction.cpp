@@ -97,11 +97,20 @@ const ByteClasses& byteClasses() {
   return classes;
 }
 
-// A hash of a word, 8 bytes at a time (most words take one or two steps).
-std::uint64_t hashWord(std::string_view word) {
+// The first 8 bytes of a word in memory order, zero-padded, and a hash of the whole word,
+// taken 8 bytes at a time (most words take one or two steps).
+struct WordKey {
+  std::uint64_t head;
+  std::uint64_t hash;
+};
+
+WordKey keyOf(std::string_view word) {
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  std::uint64_t hash = word.size() * kMultiplier;
-  std::size_t k = 0;
+  std::uint64_t head = 0;
+  std::memcpy(&head, word.data(), std::min<std::size_t>(word.size(), 8));
+  std::uint64_t hash = (word.size() * kMultiplier ^ head) * kMultiplier;
+  hash ^= hash >> 32;
+  std::size_t k = 8;
   for (; k + 8 <= word.size(); k += 8) {
     std::uint64_t chunk;
     std::memcpy(&chunk, word.data() + k, 8);
@@ -114,7 +123,17 @@ std::uint64_t hashWord(std::string_view word) {
     hash = (hash ^ chunk) * kMultiplier;
     hash ^= hash >> 32;
   }
-  return hash;
+  return WordKey{head, hash};
+}
+
+// The first 8 bytes of a word as a number that orders like the bytes (the most significant byte
+// is the first one), from its head.
+std::uint64_t orderedPrefix(std::uint64_t head) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return head;
+#else
+  return __builtin_bswap64(head);
+#endif
 }
 
 // Calls take(word) for every run of word characters of text that isIndexWord accepts, in text
@@ -152,17 +171,25 @@ class DistinctWords {
   DistinctWords() : slots_(4096) {}
 
   void add(std::string_view word) {
-    const std::uint64_t hash = hashWord(word);
-    std::size_t i = static_cast<std::size_t>(hash) & (slots_.size() - 1);
+    if (word.size() > kMaxSlotLength) {
+      huge_.emplace_back(word);
+      return;
+    }
+    const WordKey key = keyOf(word);
+    const auto hash = static_cast<std::uint32_t>(key.hash);
+    const auto length = static_cast<std::uint32_t>(word.size());
+    std::size_t i = hash & (slots_.size() - 1);
     while (slots_[i].length != 0) {
       const Slot& slot = slots_[i];
-      if (slot.hash == hash && slot.length == word.size() &&
-          std::memcmp(arena_.data() + slot.offset, word.data(), word.size()) == 0) {
+      // Equal heads settle words of up to 8 bytes; only longer ones compare their rest.
+      if (slot.hash == hash && slot.length == length && slot.head == key.head &&
+          (length <= 8 || std::memcmp(arena_.data() + slot.offset + 8, word.data() + 8,
+                                      length - 8) == 0)) {
         return;
       }
       i = (i + 1) & (slots_.size() - 1);
     }
-    slots_[i] = Slot{hash, arena_.size(), word.size()};
+    slots_[i] = Slot{hash, length, key.head, arena_.size()};
     arena_.append(word);
     if (++count_ * 2 > slots_.size()) grow();
   }
@@ -172,16 +199,13 @@ class DistinctWords {
     sorted.reserve(count_);
     for (const Slot& slot : slots_) {
       if (slot.length == 0) continue;
-      const std::string_view word(arena_.data() + slot.offset, slot.length);
-      std::uint64_t prefix = 0;
-      for (std::size_t k = 0; k < 8; ++k) {
-        prefix = (prefix << 8) | (k < word.size() ? static_cast<unsigned char>(word[k]) : 0u);
-      }
-      sorted.push_back(Entry{prefix, word});
+      sorted.push_back(Entry{orderedPrefix(slot.head),
+                             std::string_view(arena_.data() + slot.offset, slot.length)});
     }
     sortEntries(sorted);
     // Ascending order: each insertion lands right at the end of a set that started empty.
     for (const Entry& entry : sorted) words.emplace_hint(words.end(), entry.word);
+    for (std::string& word : huge_) words.insert(std::move(word));
   }
 
  private:
@@ -218,18 +242,21 @@ class DistinctWords {
     }
   }
 
+  // Small slots keep the table in the faster caches; words too long for them (4 GB) go aside.
   struct Slot {
-    std::uint64_t hash = 0;
+    std::uint32_t hash = 0;
+    std::uint32_t length = 0;  // 0: the slot is free (words are never empty)
+    std::uint64_t head = 0;    // as keyOf gives it
     std::size_t offset = 0;
-    std::size_t length = 0;  // 0: the slot is free (words are never empty)
   };
+  static constexpr std::size_t kMaxSlotLength = 0xFFFFFFFFu;
 
   void grow() {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
     for (const Slot& slot : old) {
       if (slot.length == 0) continue;
-      std::size_t i = static_cast<std::size_t>(slot.hash) & (slots_.size() - 1);
+      std::size_t i = slot.hash & (slots_.size() - 1);
       while (slots_[i].length != 0) i = (i + 1) & (slots_.size() - 1);
       slots_[i] = slot;
     }
@@ -238,6 +265,7 @@ class DistinctWords {
   std::string arena_;
   std::vector<Slot> slots_;  // a power of two in size, at most half full
   std::size_t count_ = 0;
+  std::vector<std::string> huge_;
 };
 
 }  // namespace

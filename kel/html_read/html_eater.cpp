@@ -38,8 +38,16 @@ bool HTML_Eater::appendLine() {
   do {
     if (!input.getLine(line)) return false;
   } while (line.empty());
+  if (bufferEmpty()) {
+    // Nothing is pending, so no position into buffer is in use but searchPos: take the line
+    // over without copying it.
+    buffer.swap(line);
+    start = 0;
+    searchPos = 0;
+    return true;
+  }
   // Positions into buffer stay valid: the consumed front is only dropped in nextTag.
-  if (!bufferEmpty()) buffer.push_back(' ');
+  buffer.push_back(' ');
   buffer.append(line);
   return true;
 }
