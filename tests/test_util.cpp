@@ -36,23 +36,6 @@ void makeParents(const std::string& path) {
   }
 }
 
-// Reads everything from fd until end of file.
-std::string drain(int fd) {
-  std::string data;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n > 0) {
-      data.append(buf, static_cast<size_t>(n));
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;
-    }
-  }
-  return data;
-}
-
 }  // namespace
 
 TempDir::TempDir() {
