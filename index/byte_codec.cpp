@@ -1,6 +1,7 @@
 #include "index/byte_codec.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,4 +64,45 @@ std::string readWholeFile(const std::string& path, struct timespec* modified) {
   }
   bytes.resize(filled);
   return bytes;
+}
+
+std::string_view readFileInto(const std::string& path, std::string& buffer) {
+  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) throw kel::err::IOError(path);
+  struct stat info;
+  if (::fstat(fd.get(), &info) != 0) throw kel::err::IOError(path);
+  const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096;
+  if (buffer.size() < expected) buffer.resize(expected);
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == buffer.size()) buffer.resize(buffer.size() * 2);
+    const ssize_t got = ::read(fd.get(), buffer.data() + filled, buffer.size() - filled);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw kel::err::IOError(path);
+    }
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  return std::string_view(buffer.data(), filled);
+}
+
+FileBytes::FileBytes(const std::string& path, struct timespec* modified) {
+  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) throw kel::err::IOError(path);
+  struct stat info;
+  if (::fstat(fd.get(), &info) != 0) throw kel::err::IOError(path);
+  if (modified) *modified = info.st_mtim;
+  if (info.st_size <= 0) return;
+  size_ = static_cast<std::size_t>(info.st_size);
+  void* data = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+  if (data == MAP_FAILED) {
+    size_ = 0;
+    throw kel::err::IOError(path);
+  }
+  data_ = data;
+}
+
+FileBytes::~FileBytes() {
+  if (data_) ::munmap(data_, size_);
 }

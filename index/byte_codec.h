@@ -139,6 +139,28 @@ inline void appendUInt(std::string& out, unsigned value) {
 // Texts of 2^31 bytes or more have no encoding and throw kel::err::Error.
 void appendString(std::string& out, std::string_view text);
 
+// The bytes of a whole file, mapped into memory read-only (without copying them). The file
+// itself may be replaced (renamed over) meanwhile: the bytes stay those of the file opened.
+class FileBytes {
+ public:
+  // Throws kel::err::IOError(path) when the file cannot be opened or mapped. With modified, also
+  // gives the file's modification time.
+  explicit FileBytes(const std::string& path, struct timespec* modified = nullptr);
+  ~FileBytes();
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+
+  std::string_view view() const { return {static_cast<const char*>(data_), size_}; }
+
+ private:
+  void* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// Reads the whole file path into buffer, which keeps its size (and so its memory) from call to
+// call, and returns the bytes read as a view into it. Throws kel::err::IOError(path).
+std::string_view readFileInto(const std::string& path, std::string& buffer);
+
 // The whole content of the file path; with modified, also its modification time as the open
 // file had it. Throws kel::err::IOError(path) when it cannot be opened or read.
 std::string readWholeFile(const std::string& path, struct timespec* modified = nullptr);

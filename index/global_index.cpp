@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <unordered_map>
 #include <string_view>
 #include <utility>
@@ -213,7 +214,8 @@ class PreviousIndex {
   // False when path does not exist or is not such an index.
   bool load(const std::string& path) {
     try {
-      bytes_ = readWholeFile(path, &time_);
+      file_ = std::make_unique<FileBytes>(path, &time_);
+      bytes_ = file_->view();
       ByteReader reader(bytes_, path);
       fileCount_ = reader.readUInt();
       for (unsigned i = 0; i < fileCount_; ++i) {
@@ -259,9 +261,11 @@ class PreviousIndex {
     return reader;
   }
   unsigned wordCount() const { return wordCount_; }
+  std::size_t size() const { return bytes_.size(); }
 
  private:
-  std::string bytes_;
+  std::unique_ptr<FileBytes> file_;
+  std::string_view bytes_;
   struct timespec time_ = {};
   unsigned fileCount_ = 0;
   unsigned wordCount_ = 0;
@@ -305,6 +309,7 @@ class IncrementalBuilder : public WordListConsumer {
 
   void write(const std::string& path) const {
     std::string entries;
+    entries.reserve(previous_.size() + previous_.size() / 8);
     unsigned wordCount = 0;
     const std::vector<WordTable::View> fresh = fresh_.sorted();
     auto next = fresh.begin();
@@ -359,7 +364,11 @@ class IncrementalBuilder : public WordListConsumer {
     for (const std::string& p : paths_) appendString(head, p);
     appendUInt(head, wordCount);
     file.writeBytes(head.data(), head.size());
-    file.writeBytes(entries.data(), entries.size());
+    // In pieces, so that the file's own buffer stays small.
+    constexpr std::size_t piece = 1 << 20;
+    for (std::size_t start = 0; start < entries.size(); start += piece) {
+      file.writeBytes(entries.data() + start, std::min(piece, entries.size() - start));
+    }
     file.close();
   }
 

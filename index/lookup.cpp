@@ -62,8 +62,8 @@ void lookupTerms(const std::string& indexPath, const std::string& search, unsign
   std::vector<unsigned> result;
   if (!added.empty()) {
     if (verbose) *verbose << "Searching in global index..\n";
-    const std::string bytes = readWholeFile(indexPath);
-    ByteReader reader(bytes, indexPath);
+    const FileBytes bytes(indexPath);
+    ByteReader reader(bytes.view(), indexPath);
 
     const unsigned fileCount = reader.readUInt();
     std::vector<std::string_view> paths;

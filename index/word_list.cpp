@@ -197,6 +197,7 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
   const WordListNames names(dirs, pathsOfFileLists(indexDir, existing));
 
   std::ostream* log = verbose ? &std::cerr : nullptr;
+  std::string buffer;  // the word list being read, reused from directory to directory
   unsigned total = 0;
   for (const auto& entry : dirs) {
     const Directory& dir = entry.second;
@@ -205,20 +206,22 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
     const struct timespec time = existingTime(path);
     if (!dir.files.empty()) {
       total += static_cast<unsigned>(dir.files.size());
-      std::string bytes;
+      std::string built;
+      std::string_view bytes;
       bool current = false;
       if (time.tv_sec != 0 && time.tv_sec >= dir.newest) {
         try {
-          bytes = readWholeFile(path);
+          bytes = readFileInto(path, buffer);
           current = isWordListOf(bytes, dir);
         } catch (const kel::err::Error&) {
-          current = false;  // vanished or unreadable since the stat: build it anew
+          // vanished or unreadable since the stat: build it anew
         }
       }
       if (!current) {
         if (log) *log << "Updating index " << path << "\n";
-        bytes = buildWordList(dir, log);
-        writeBytes(path, bytes);
+        built = buildWordList(dir, log);
+        writeBytes(path, built);
+        bytes = built;
       }
       if (consumer) {
         if (consumer->beginDirectory(dir, !current, time)) feedWordList(bytes, dir, *consumer);
