@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iostream>
+#include <iterator>
 
 #include "app/options.h"
 #include "kel/err/error.h"
@@ -206,10 +207,35 @@ void highlight(const std::list<SearchTerm>& terms, std::string& s) {
   Fundstellen hits;
   findHits(s, hits, terms);
   if (hits.empty()) return;
+
+  bool overlapping = false;
+  for (auto it = hits.begin(), next = std::next(it); next != hits.end(); it = next++) {
+    if (next->position < it->position + it->length) {
+      overlapping = true;
+      break;
+    }
+  }
+  if (!overlapping) {
+    // Disjoint hits: wrapping them from the last to the first gives the same text as one pass
+    // from the front, which copies every byte once.
+    std::string out;
+    out.reserve(s.size() + hits.size() * (before.size() + after.size()));
+    std::string::size_type done = 0;
+    for (const Fundstelle& hit : hits) {
+      out.append(s, done, hit.position - done);
+      out += before;
+      out.append(s, hit.position, hit.length);
+      out += after;
+      done = hit.position + hit.length;
+    }
+    out.append(s, done, std::string::npos);
+    s.swap(out);
+    return;
+  }
+  // Overlapping hits: each later wrap shifts the bytes behind it, so an earlier hit that reaches
+  // into a later one wraps part of that one's markup.
   for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
-    // Earlier wraps may have made s longer than the stretch once was: cut at its end.
-    const std::string::size_type pos = std::min<std::string::size_type>(it->position, s.size());
-    s.insert(std::min<std::string::size_type>(pos + it->length, s.size()), after);
-    s.insert(pos, before);
+    s.insert(std::min<std::string::size_type>(it->position + it->length, s.size()), after);
+    s.insert(it->position, before);
   }
 }
