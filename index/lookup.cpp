@@ -35,7 +35,19 @@ SearchTerm::SearchTerm(const std::string& t, unsigned flags)
 WordMatcher::WordMatcher(const SearchTerm& term)
     : expression_(&term.expression), literal_(isPlainText(term.term)) {
   ignoreCase_ = (term.expression.flags() & boost::regex::icase) != 0;
-  if (!literal_) return;
+  if (!literal_) {
+    // The plain characters up to the first metacharacter must open every whole-word match,
+    // except the last of them when a quantifier follows it. An alternative anywhere ('|') could
+    // do without them; ignoring case would change them.
+    const std::string_view t = term.term;
+    if (ignoreCase_ || t.find('|') != std::string_view::npos) return;
+    std::size_t end = t.find_first_of(regexMetacharacters);
+    if (end != std::string_view::npos && end > 0 && std::string_view("*+?{").find(t[end]) != std::string_view::npos) {
+      --end;
+    }
+    prefix_ = std::string(t.substr(0, end));
+    return;
+  }
   if (!ignoreCase_) {
     text_ = term.term;
     return;

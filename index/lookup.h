@@ -30,13 +30,18 @@ struct SearchTerm {
 
 // Tells whether a word matches a term's expression as a whole, exactly as
 // boost::regex_match(word, term.expression) does. A term without regular-expression
-// metacharacters is compared directly, without running the expression.
+// metacharacters is compared directly, without running the expression; an expression that
+// begins with plain characters (and holds no alternative) runs only for words that begin with
+// them.
 class WordMatcher {
  public:
   explicit WordMatcher(const SearchTerm& term);
   bool isLiteral() const { return literal_; }
   bool matches(std::string_view word) const {
-    if (!literal_) return boost::regex_match(word.begin(), word.end(), *expression_);
+    if (!literal_) {
+      if (word.compare(0, prefix_.size(), prefix_) != 0) return false;
+      return boost::regex_match(word.begin(), word.end(), *expression_);
+    }
     if (word.size() != text_.size()) return false;
     if (!ignoreCase_) return word == text_;
     for (std::size_t i = 0; i < word.size(); ++i) {
@@ -50,6 +55,7 @@ class WordMatcher {
   bool literal_ = false;
   bool ignoreCase_ = false;
   std::string text_;               // the literal, folded when case is ignored
+  std::string prefix_;             // what every word the expression matches begins with
   std::array<char, 256> fold_{};   // the expression's own case folding
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <locale>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -208,6 +209,35 @@ TEST(WordMatcher, ExpressionsGoThroughTheRegexEngine) {
     EXPECT_FALSE(matcher.isLiteral()) << c.term;
     EXPECT_EQ(matcher.matches(c.word), c.matches) << c.term << " " << c.word;
   }
+}
+
+TEST(WordMatcher, ExpressionsWithPlainBeginningsMatchExactlyAsTheRegexEngine) {
+  std::mt19937 random(3);
+  const std::vector<std::string> words = sampleWords(random, 3000, 4);
+  const char* const pieces[] = {"a", "b", "S", "\xE4", "\xC4", "_", "9", ".", "*", "+", "?", "{1,2}", "{2}",
+                                "(", ")", "|", "[a\xE4]", "\\w", "$", "^", "a", "b", "z"};
+  std::size_t compiled = 0;
+  std::size_t withPrefix = 0;
+  for (int i = 0; i < 1500; ++i) {
+    std::string pattern;
+    for (unsigned n = 1 + random() % 5; n > 0; --n) pattern += pieces[random() % (sizeof pieces / sizeof *pieces)];
+    for (const unsigned flags : {0u, icase}) {
+      std::unique_ptr<SearchTerm> term;
+      try {
+        term = std::make_unique<SearchTerm>(pattern, flags);
+      } catch (const boost::regex_error&) {
+        continue;
+      }
+      ++compiled;
+      const WordMatcher matcher(*term);
+      withPrefix += !matcher.isLiteral() && flags == 0 && pattern.find_first_of(".*+?{}()|[]\\^$") > 1;
+      for (const std::string& w : words) {
+        ASSERT_EQ(matcher.matches(w), boost::regex_match(w, term->expression)) << pattern << " " << w;
+      }
+    }
+  }
+  EXPECT_GT(compiled, 1000u);
+  EXPECT_GT(withPrefix, 50u);
 }
 
 }  // namespace
