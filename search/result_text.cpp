@@ -173,18 +173,19 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
 }
 
 void collapseSpaces(std::string& s) {
+  // Every byte is copied onto its place and the write position advances unless the byte is a
+  // blank after a blank (the start counts as one): no branch on the text in the loop.
+  char* const p = s.data();
+  const std::string::size_type n = s.size();
   std::string::size_type out = 0;
-  bool afterBlank = true;  // a blank at the start is dropped like one after a blank
-  for (const char c : s) {
-    if (c == ' ') {
-      if (afterBlank) continue;
-      afterBlank = true;
-    } else {
-      afterBlank = false;
-    }
-    s[out++] = c;
+  char previous = ' ';
+  for (std::string::size_type i = 0; i < n; ++i) {
+    const char c = p[i];
+    p[out] = c;
+    out += !(c == ' ' && previous == ' ');
+    previous = c;
   }
-  if (out != 0 && s[out - 1] == ' ') --out;
+  if (out != 0 && p[out - 1] == ' ') --out;
   s.resize(out);
 }
 
