@@ -47,9 +47,11 @@ inline bool findHits(std::string_view text, Fundstellen& hits, const std::list<S
 // scores it.
 //
 // With termCount 1 the window is the first hit and the score ln(number of hits) / its length.
-// Otherwise the window is the shortest stretch that starts at a hit and holds a hit of every
-// term (the earliest of equally short ones), and the score is the product of ln(count) over the
-// terms, each counted over the hits visited as window starts, divided by the window's span.
+// Otherwise every hit in order starts a window that ends at the first later hit with which all
+// terms are present and that is shorter than every window before it; the last such window is
+// kept (so the earliest of equally short ones). The starts are visited until the hits left no
+// longer hold every term. The score is the product over the terms of ln(count), counting each
+// term's hits among the visited starts, divided by the window's span in bytes.
 //
 // Returns true and sets first, last (the window's first and last hit) and score when a window
 // exists. Returns false with score 0 when none does: no hits, a term without a hit, or a window
