@@ -97,48 +97,51 @@ const ByteClasses& byteClasses() {
   return classes;
 }
 
-// The first 8 bytes of a word in memory order, zero-padded, and a hash of the whole word,
-// taken 8 bytes at a time (most words take one or two steps).
+// n (1 to 8) bytes from p as a number, the first byte lowest. available is how many bytes from p
+// may be read; with 8 or more, one load replaces n single-byte loads.
+std::uint64_t loadBytes(const char* p, std::size_t n, std::size_t available) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  if (available >= 8) {
+    std::uint64_t value;
+    std::memcpy(&value, p, 8);
+    return n >= 8 ? value : value & ((std::uint64_t{1} << (8 * n)) - 1);
+  }
+#endif
+  std::uint64_t value = 0;
+  for (std::size_t k = 0; k < n && k < 8; ++k) {
+    value |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+  }
+  return value;
+}
+
+// The first 8 bytes of a word (zero-padded, the first byte lowest) and a hash of the whole
+// word, taken 8 bytes at a time. available: the bytes readable from word.data(), at least its
+// size.
 struct WordKey {
   std::uint64_t head;
   std::uint64_t hash;
 };
 
-WordKey keyOf(std::string_view word) {
+WordKey keyOf(std::string_view word, std::size_t available) {
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  std::uint64_t head = 0;
-  std::memcpy(&head, word.data(), std::min<std::size_t>(word.size(), 8));
-  std::uint64_t hash = (word.size() * kMultiplier ^ head) * kMultiplier;
+  const std::size_t n = word.size();
+  const std::uint64_t head = loadBytes(word.data(), std::min<std::size_t>(n, 8), available);
+  std::uint64_t hash = (n * kMultiplier ^ head) * kMultiplier;
   hash ^= hash >> 32;
-  std::size_t k = 8;
-  for (; k + 8 <= word.size(); k += 8) {
-    std::uint64_t chunk;
-    std::memcpy(&chunk, word.data() + k, 8);
-    hash = (hash ^ chunk) * kMultiplier;
-    hash ^= hash >> 32;
-  }
-  if (k < word.size()) {
-    std::uint64_t chunk = 0;
-    std::memcpy(&chunk, word.data() + k, word.size() - k);
-    hash = (hash ^ chunk) * kMultiplier;
+  for (std::size_t k = 8; k < n; k += 8) {
+    hash = (hash ^ loadBytes(word.data() + k, n - k, available - k)) * kMultiplier;
     hash ^= hash >> 32;
   }
   return WordKey{head, hash};
 }
 
-// The first 8 bytes of a word as a number that orders like the bytes (the most significant byte
-// is the first one), from its head.
-std::uint64_t orderedPrefix(std::uint64_t head) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  return head;
-#else
-  return __builtin_bswap64(head);
-#endif
-}
+// The first 8 bytes of a word as a number that orders like the bytes, from its head.
+std::uint64_t orderedPrefix(std::uint64_t head) { return __builtin_bswap64(head); }
 
-// Calls take(word) for every run of word characters of text that isIndexWord accepts, in text
-// order. One pass over each run finds its end and counts its letters; the NUL that follows the
-// characters of every std::string ends the last run.
+// Calls take(word, available) for every run of word characters of text that isIndexWord
+// accepts, in text order; available is the number of bytes readable from the word's start (up to
+// and including the NUL that follows the characters of every std::string). One pass over each
+// run finds its end and counts its letters; that NUL ends the last run.
 template <typename Take>
 void forEachIndexWord(const std::string& text, Take take) {
   const ByteClasses& classes = byteClasses();
@@ -157,7 +160,8 @@ void forEachIndexWord(const std::string& text, Take take) {
     }
     const auto length = static_cast<std::size_t>(p - begin);
     if (length >= 3 && 2 * letters >= length) {
-      take(std::string_view(reinterpret_cast<const char*>(begin), length));
+      take(std::string_view(reinterpret_cast<const char*>(begin), length),
+           static_cast<std::size_t>(end - begin) + 1);
     }
   }
 }
@@ -170,12 +174,13 @@ class DistinctWords {
  public:
   DistinctWords() : slots_(4096) {}
 
-  void add(std::string_view word) {
+  // available: the bytes readable from word.data(), at least its size.
+  void add(std::string_view word, std::size_t available) {
     if (word.size() > kMaxSlotLength) {
       huge_.emplace_back(word);
       return;
     }
-    const WordKey key = keyOf(word);
+    const WordKey key = keyOf(word, available);
     const auto hash = static_cast<std::uint32_t>(key.hash);
     const auto length = static_cast<std::uint32_t>(word.size());
     std::size_t i = hash & (slots_.size() - 1);
@@ -299,7 +304,7 @@ bool isIndexWord(const std::string& word) { return acceptWord(word); }
 void addPageText(std::set<std::string>& words, std::string text) {
   decodeEntities(text);
   std::string buffer;  // reused, so only words new to the set allocate
-  forEachIndexWord(text, [&](std::string_view word) {
+  forEachIndexWord(text, [&](std::string_view word, std::size_t) {
     buffer.assign(word.data(), word.size());
     words.insert(buffer);
   });
@@ -316,7 +321,9 @@ void addFileWords(std::set<std::string>& words, const std::string& fileName) {
   }
   DistinctWords distinct;
   std::string decoded;  // reused for every text that holds entities
-  const auto add = [&distinct](std::string_view word) { distinct.add(word); };
+  const auto add = [&distinct](std::string_view word, std::size_t available) {
+    distinct.add(word, available);
+  };
   try {
     while (eater.nextTag(tag, attributes)) {
       if (eater.textBefore.empty()) continue;
