@@ -99,7 +99,8 @@ std::string makePage(Random& random, const std::vector<std::string>& vocabulary,
   page += "\">\n<link rel=\"stylesheet\" href=\"/css/site.css\" type=\"text/css\">\n"
           "<style>body { margin: 0; font-family: Verdana, sans-serif; }\n"
           "#nav li { display: inline; padding: 0 1em; }\n.content p { line-height: 1.4; }</style>\n"
-          "<script type=\"text/javascript\">function zeige(id) { var e = document.getElementById(id);"
+          "<script type=\"text/javascript\">function zeige(id) {"
+          " var e = document.getElementById(id);"
           "\n if (e) { e.style.display = 'block'; } }</script>\n</head>\n";
   if (kind == kProse) {
     page += "<body>\n";
@@ -193,7 +194,8 @@ class Pages {
   void write(Random& random, const std::vector<std::string>& vocabulary, int count, PageKind kind) {
     for (int k = 0; k < count; ++k) {
       const std::string page = makePage(random, vocabulary, 64 * 1024, kind);
-      const std::string name = dir_ + "/" + std::to_string(kind) + "_" + std::to_string(k) + ".html";
+      const std::string name =
+          dir_ + "/" + std::to_string(kind) + "_" + std::to_string(k) + ".html";
       std::ofstream(name, std::ios::binary) << page;
       files_[kind].push_back(name);
       bytes_[kind] += static_cast<std::int64_t>(page.size());
@@ -239,8 +241,8 @@ void BM_PageWords(benchmark::State& state) {
       words += set.size();
     }
   }
-  state.counters["words/page"] = static_cast<double>(words) /
-                                 (static_cast<double>(state.iterations()) * pages.files(kind).size());
+  const double pagesRead = static_cast<double>(state.iterations()) * pages.files(kind).size();
+  state.counters["words/page"] = static_cast<double>(words) / pagesRead;
   report(state, pages.bytes(kind));
 }
 

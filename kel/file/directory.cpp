@@ -127,7 +127,8 @@ bool resolveLink(const std::string& path, std::string& target) {
 }
 
 void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& path, bool recursive,
-                   bool followLinks, FileFilter acceptFile, DirFilter acceptDir, std::ostream* log) {
+                   bool followLinks, FileFilter acceptFile, DirFilter acceptDir,
+                   std::ostream* log) {
   Directory& entry = dirs[path];
   entry.path = path;
   if (log) *log << path << std::endl;

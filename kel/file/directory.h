@@ -54,8 +54,9 @@ class Directory : public BinaryStoreable {
 // A scan's filter: directory is the path of the directory holding the entry (for a followed
 // link, the directory part of the target), name the entry's name, info its stat data. True
 // accepts the entry.
-using FileFilter = bool (*)(const std::string& directory, const char* name, const struct stat& info);
-using DirFilter = bool (*)(const std::string& directory, const char* name, const struct stat& info);
+using FileFilter = bool (*)(const std::string& directory, const char* name,
+                            const struct stat& info);
+using DirFilter = FileFilter;
 
 // The directory filter of the short scanDirectory form: accepts every directory.
 bool acceptAnyDirectory(const std::string& directory, const char* name, const struct stat& info);

@@ -30,8 +30,8 @@ HTML_Eater::HTML_Eater(const std::string& fileName, bool lowerCaseTags)
 HTML_Eater::~HTML_Eater() = default;
 
 void HTML_Eater::fail(const char* what) {
-  throw kel::err::Error(
-      kel::format("Error in %s (#%i): %s", input.name().c_str(), static_cast<int>(input.lineCount()), what));
+  throw kel::err::Error(kel::format("Error in %s (#%i): %s", input.name().c_str(),
+                                    static_cast<int>(input.lineCount()), what));
 }
 
 bool HTML_Eater::appendLine() {

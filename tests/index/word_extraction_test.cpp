@@ -111,7 +111,8 @@ TEST(WordExtraction, AddFileWordsReadsOnlyTheBody) {
   std::string page = "<body>";
   Words expected;
   for (int k = 0; k < 5000; ++k) {
-    const std::string word = "w" + std::to_string(k * 7919 % 100000) + "abcdefghij" + char('a' + k % 26);
+    const std::string word =
+        "w" + std::to_string(k * 7919 % 100000) + "abcdefghij" + char('a' + k % 26);
     page += word + (k % 3 ? " " : "<br>");
     expected.insert(word);
   }

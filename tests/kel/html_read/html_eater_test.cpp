@@ -20,7 +20,9 @@ std::vector<std::string> tagsOf(const std::string& path, bool lowerCase = true) 
   try {
     HTML_Eater eater(path, lowerCase);
     std::string tag, attributes;
-    while (eater.nextTag(tag, attributes)) tags.push_back(tag + "|" + attributes + "|" + eater.textBefore);
+    while (eater.nextTag(tag, attributes)) {
+      tags.push_back(tag + "|" + attributes + "|" + eater.textBefore);
+    }
   } catch (const kel::err::Error& e) {
     tags.push_back(e.what());
   }
