@@ -109,7 +109,9 @@ void Directory::readFrom(BinaryFile& file, int /*version*/) {
 bool acceptAnyDirectory(const std::string&, const char*, const struct stat&) { return true; }
 
 bool resolveLink(const std::string& path, std::string& target) {
-  if (path.find(".lnk") != std::string::npos && isFile(path)) {
+  // Only the entry's own name marks a shortcut: the files inside a directory named "x.lnk" are
+  // none, and neither is such a directory itself.
+  if (baseName(path).find(".lnk") != std::string::npos && isFile(path)) {
     const Lnk shortcut(path);
     if (shortcut.hasLinkInfo()) {
       target = shortcut.target();

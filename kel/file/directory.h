@@ -79,10 +79,10 @@ void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& pa
 void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& path, bool recursive,
                    bool followLinks, FileFilter acceptFile, std::ostream* log);
 
-// True, with target set, when path is a Windows shortcut with link information (any path holding
-// ".lnk"; target empty when the shortcut names neither a local nor a network path) or a symbolic
-// link (target is the absolute path the link points to; a relative link text counts from the
-// link's own directory). False, target unchanged, for anything else.
+// True, with target set, when path is a Windows shortcut with link information (a regular file
+// whose name holds ".lnk"; target empty when the shortcut names neither a local nor a network
+// path) or a symbolic link (target is the absolute path the link points to; a relative link text
+// counts from the link's own directory). False, target unchanged, for anything else.
 // Throws what kel::Lnk throws for a damaged or unreadable shortcut.
 bool resolveLink(const std::string& path, std::string& target);
 

@@ -184,6 +184,7 @@ TEST(Directory, FollowedLinksAreJudgedByTheirTargets) {
   ASSERT_EQ(0, symlink((tmp / "far/t.html").c_str(), (root + "/abs.html").c_str()));
   ASSERT_EQ(0, symlink("sub/rel.html", (root + "/relative.html").c_str()));
   ASSERT_EQ(0, symlink((tmp / "far").c_str(), (root + "/linkdir").c_str()));
+  testutil::writeFile(root + "/old.lnk/in.html", "");  // a directory, not a shortcut
   const std::string longTarget = "/x/" + std::string(300, 'n');
   ASSERT_EQ(0, symlink(longTarget.c_str(), (tmp / "long").c_str()));
 
@@ -193,7 +194,8 @@ TEST(Directory, FollowedLinksAreJudgedByTheirTargets) {
   EXPECT_EQ((std::set<std::string>{tmp / "far/t.html", root + "/sub/rel.html"}), dirs[root].files);
   EXPECT_EQ(4242, dirs[root].oldest);
   EXPECT_EQ(1, std::count(offered.begin(), offered.end(), tmp.path() + "|far"));
-  EXPECT_EQ(2u, dirs.size());  // the linked directory was not entered
+  EXPECT_EQ(std::set<std::string>{"in.html"}, dirs[root + "/old.lnk"].files);
+  EXPECT_EQ(3u, dirs.size());  // the linked directory was not entered
 
   std::string target = "unchanged";
   EXPECT_FALSE(kel::file::resolveLink(tmp / "far/t.html", target));
