@@ -100,15 +100,19 @@ bool HTML_Eater::nextTag(std::string& tag, std::string& attributes) {
         continue;
       }
     } else {
-      gt = findChar(buffer, i, '>');
-      const std::string::size_type limit = gt == std::string::npos ? buffer.size() : gt;
-      const void* const quote = std::memchr(buffer.data() + i, '"', limit - i);
-      if (quote) {
+      // Tags are short: a plain scan for the first '>' or '"' beats two library searches.
+      const char* const data = buffer.data();
+      const std::string::size_type n = buffer.size();
+      while (i < n && data[i] != '>' && data[i] != '"') ++i;
+      if (i < n) {
+        if (data[i] == '>') {
+          gt = i;
+          break;
+        }
         quoted = true;
-        i = static_cast<const char*>(quote) - buffer.data() + 1;
+        ++i;
         continue;
       }
-      if (gt != std::string::npos) break;
     }
     i = buffer.size();
     if (!appendLine()) return false;
