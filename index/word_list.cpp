@@ -1,6 +1,10 @@
 #include "index/word_list.h"
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <iostream>
@@ -44,9 +48,34 @@ bool isFileListName(std::string_view name) {
   return name == "files" || endsWith(name, "_files");
 }
 
+// The process id in the name of a temporary an index file is written to before it replaces
+// the file ("<name>.tmp.<pid>.<n>"), or 0 for any other name.
+pid_t temporaryOwner(std::string_view name) {
+  const std::size_t mark = name.rfind(".tmp.");
+  if (mark == std::string_view::npos) return 0;
+  const std::string_view rest = name.substr(mark + 5);
+  const std::size_t dot = rest.find('.');
+  if (dot == 0 || dot > 9 || dot == std::string_view::npos || dot + 1 == rest.size()) return 0;
+  if (rest.find_first_not_of("0123456789.") != std::string_view::npos || rest.find('.', dot + 1) != std::string_view::npos) {
+    return 0;
+  }
+  return static_cast<pid_t>(std::stoul(std::string(rest.substr(0, dot))));
+}
+
 bool acceptIndexDirectoryEntry(const std::string&, const char* name, const struct stat&) {
   const std::string_view n(name);
-  return endsWith(n, indexSuffix) || isFileListName(n);
+  return endsWith(n, indexSuffix) || isFileListName(n) || temporaryOwner(n) != 0;
+}
+
+// Removes the temporaries that runs killed while writing an index file left behind: those
+// whose process no longer exists. A live writer's temporary stays.
+void removeOrphanedTemporaries(const std::string& indexDir, const std::set<std::string>& names) {
+  for (const std::string& name : names) {
+    const pid_t owner = temporaryOwner(name);
+    if (owner > 0 && owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH) {
+      std::remove(kel::file::joinPath(indexDir, name).c_str());
+    }
+  }
 }
 
 // One or more decimal digits, then '_' and tail.
@@ -194,6 +223,7 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
     kel::file::scanDirectory(listing, indexDir, false, false, acceptIndexDirectoryEntry, nullptr);
     for (const auto& entry : listing) existing.insert(entry.second.files.begin(), entry.second.files.end());
   }
+  removeOrphanedTemporaries(indexDir, existing);
   const WordListNames names(dirs, pathsOfFileLists(indexDir, existing));
 
   std::ostream* log = verbose ? &std::cerr : nullptr;

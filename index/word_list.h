@@ -99,7 +99,8 @@ void feedWordList(std::string_view bytes, const kel::file::Directory& dir,
 // A directory without files loses its word lists. Word lists of earlier file counts are removed;
 // a removal that fails is reported as "Warning: remove <path>failed!" on std::cerr and skipped.
 // Directories of the other file lists in indexDir ("files", "<prefix>_files") count as known for
-// the choice of names. With verbose, the progress lines of writeWordList go to std::cerr.
+// the choice of names. Temporaries of index files whose writing process no longer exists (runs
+// killed in the middle of a write) are removed. With verbose, the progress lines of writeWordList go to std::cerr.
 // With consumer, every directory's (up-to-date) word list is handed to it, in table order.
 // Throws kel::err::IOError when a word list cannot be written or indexDir cannot be listed;
 // word lists written for earlier directories remain.

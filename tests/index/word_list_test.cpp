@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -148,10 +151,15 @@ TEST_F(WordListUpdate, RebuildsListsThatAreOldDamagedOrOfOtherFiles) {
 TEST_F(WordListUpdate, RemovesOnlyTheDirectorysOwnOlderLists) {
   update({tmp / "d"});
   testutil::writeFile(tmp / "d/c.html", "<body>Neu</body>\n");
-  // Temporaries of an interrupted write are never taken for word lists; other names stay.
-  const std::string temporary = list(3) + ".tmp.77.0";
+  // Temporaries are never taken for word lists; those of killed runs are removed, those of live
+  // writers stay, and so do other names.
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  const std::string temporary = list(3) + ".tmp." + std::to_string(getpid()) + ".0";
   const std::string other = "3_" + mangleDirectoryName(tmp / "d") + "_x.index";
-  testutil::writeFile(tmp / ("idx/" + temporary), "torn");
+  testutil::writeFile(tmp / ("idx/" + temporary), "being written");
+  testutil::writeFile(tmp / ("idx/global_index.tmp." + std::to_string(dead) + ".3"), "torn");
   testutil::writeFile(tmp / ("idx/" + other), "another directory's list");
   EXPECT_EQ(update({tmp / "d"}), "w[a.html] Haus mit[b.html][c.html] Neu;");
   EXPECT_EQ(testutil::listDirectory(tmp / "idx"), (std::vector<std::string>{list(3), temporary, other, "keep"}));
