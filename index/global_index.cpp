@@ -66,9 +66,13 @@ class WordTable {
       }
     }
     Entry entry;
-    entry.wordStart = words_.size();
     entry.wordLength = word.size();
-    words_.append(word.data(), word.size());
+    if (word.size() <= sizeof entry.inlineWord) {
+      std::copy(word.begin(), word.end(), entry.inlineWord);
+    } else {
+      entry.wordStart = words_.size();
+      words_.append(word.data(), word.size());
+    }
     entries_.push_back(std::move(entry));
     slots_[i] = Slot{tag, static_cast<std::uint32_t>(entries_.size())};
     append(entries_.back(), file);
@@ -103,15 +107,18 @@ class WordTable {
     std::uint32_t tag = 0;    // low bits of the word's hash
     std::uint32_t entry = 0;  // 1 + index into entries_; 0: free
   };
-  struct Entry {
-    std::size_t wordStart = 0;
-    std::size_t wordLength = 0;
-    unsigned count = 0;
-    unsigned last = 0;
+  // One cache line: a short word is kept here, so that finding it touches nothing else.
+  struct alignas(64) Entry {
+    char inlineWord[24];
+    std::size_t wordStart = 0;  // in words_, for longer words
+    std::uint32_t wordLength = 0;
+    std::uint32_t count = 0;
+    std::uint32_t last = 0;
     std::vector<unsigned char> numbers;  // the file numbers, encoded
   };
 
   std::string_view wordOf(const Entry& entry) const {
+    if (entry.wordLength <= sizeof entry.inlineWord) return {entry.inlineWord, entry.wordLength};
     return std::string_view(words_).substr(entry.wordStart, entry.wordLength);
   }
 
