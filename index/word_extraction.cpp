@@ -99,7 +99,7 @@ const ByteClasses& byteClasses() {
 
 // n (1 to 8) bytes from p as a number, the first byte lowest. available is how many bytes from p
 // may be read; with 8 or more, one load replaces n single-byte loads.
-std::uint64_t loadBytes(const char* p, std::size_t n, std::size_t available) {
+inline std::uint64_t loadBytes(const char* p, std::size_t n, std::size_t available) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   if (available >= 8) {
     std::uint64_t value;
