@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -168,11 +169,19 @@ void forEachIndexWord(const std::string& text, Take take) {
 
 // The distinct words of one page, gathered in an open-addressing hash table over one arena of
 // bytes: a page repeats most of its words many times, and a hash probe is much cheaper than a
-// search of the ordered set. The ordered set gets each distinct word once, at the end, in
-// ascending order.
+// search of the ordered set. The table, the arena and the sorting buffers are kept from page to
+// page, so reading thousands of pages allocates almost nothing after the first ones.
 class DistinctWords {
  public:
   DistinctWords() : slots_(4096) {}
+
+  // Forgets the words of the previous page; costs in proportion to their number.
+  void clear() {
+    for (const std::uint32_t i : filled_) slots_[i] = Slot{};
+    filled_.clear();
+    arena_.clear();
+    huge_.clear();
+  }
 
   // available: the bytes readable from word.data(), at least its size.
   void add(std::string_view word, std::size_t available) {
@@ -195,22 +204,36 @@ class DistinctWords {
       i = (i + 1) & (slots_.size() - 1);
     }
     slots_[i] = Slot{hash, length, key.head, arena_.size()};
+    filled_.push_back(static_cast<std::uint32_t>(i));
     arena_.append(word);
-    if (++count_ * 2 > slots_.size()) grow();
+    if (filled_.size() * 2 > slots_.size()) grow();
+  }
+
+  // The distinct words in ascending unsigned byte order, as views into this object that stay
+  // valid until the next clear() or add().
+  const std::vector<std::string_view>& sorted() {
+    entries_.clear();
+    entries_.reserve(filled_.size());
+    for (const std::uint32_t i : filled_) {
+      const Slot& slot = slots_[i];
+      entries_.push_back(Entry{orderedPrefix(slot.head),
+                               std::string_view(arena_.data() + slot.offset, slot.length)});
+    }
+    sortEntries();
+    words_.clear();
+    for (const Entry& entry : entries_) words_.push_back(entry.word);
+    if (!huge_.empty()) {
+      // Words of 4 GB or more: never in practice, so a plain sort of everything is good enough.
+      for (const std::string& word : huge_) words_.push_back(word);
+      std::sort(words_.begin(), words_.end());
+      words_.erase(std::unique(words_.begin(), words_.end()), words_.end());
+    }
+    return words_;
   }
 
   void moveTo(std::set<std::string>& words) {
-    std::vector<Entry> sorted;
-    sorted.reserve(count_);
-    for (const Slot& slot : slots_) {
-      if (slot.length == 0) continue;
-      sorted.push_back(Entry{orderedPrefix(slot.head),
-                             std::string_view(arena_.data() + slot.offset, slot.length)});
-    }
-    sortEntries(sorted);
     // Ascending order: each insertion lands right at the end of a set that started empty.
-    for (const Entry& entry : sorted) words.emplace_hint(words.end(), entry.word);
-    for (std::string& word : huge_) words.insert(std::move(word));
+    for (const std::string_view word : sorted()) words.emplace_hint(words.end(), word);
   }
 
  private:
@@ -219,11 +242,12 @@ class DistinctWords {
     std::string_view word;
   };
 
-  // Sorts by byte order: a radix sort on the prefixes, then a comparison sort of each run of
-  // equal prefixes. Words hold no NUL byte, so equal prefixes only occur among words of more
-  // than 8 bytes that agree in their first 8.
-  static void sortEntries(std::vector<Entry>& entries) {
-    std::vector<Entry> scratch(entries.size());
+  // Sorts entries_ by byte order: a radix sort on the prefixes, then a comparison sort of each
+  // run of equal prefixes. Words hold no NUL byte, so equal prefixes only occur among words of
+  // more than 8 bytes that agree in their first 8.
+  void sortEntries() {
+    std::vector<Entry>& entries = entries_;
+    scratch_.resize(entries.size());
     for (int shift = 0; shift < 64; shift += 8) {
       std::size_t counts[257] = {};
       for (const Entry& e : entries) ++counts[((e.prefix >> shift) & 0xFF) + 1];
@@ -232,8 +256,8 @@ class DistinctWords {
         continue;  // all equal in this byte
       }
       for (int b = 0; b < 256; ++b) counts[b + 1] += counts[b];
-      for (const Entry& e : entries) scratch[counts[(e.prefix >> shift) & 0xFF]++] = e;
-      entries.swap(scratch);
+      for (const Entry& e : entries) scratch_[counts[(e.prefix >> shift) & 0xFF]++] = e;
+      entries.swap(scratch_);
     }
     for (std::size_t begin = 0; begin < entries.size();) {
       std::size_t end = begin + 1;
@@ -259,18 +283,22 @@ class DistinctWords {
   void grow() {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
-    for (const Slot& slot : old) {
-      if (slot.length == 0) continue;
+    for (std::uint32_t& filled : filled_) {
+      const Slot& slot = old[filled];
       std::size_t i = slot.hash & (slots_.size() - 1);
       while (slots_[i].length != 0) i = (i + 1) & (slots_.size() - 1);
       slots_[i] = slot;
+      filled = static_cast<std::uint32_t>(i);
     }
   }
 
   std::string arena_;
-  std::vector<Slot> slots_;  // a power of two in size, at most half full
-  std::size_t count_ = 0;
+  std::vector<Slot> slots_;            // a power of two in size, at most half full
+  std::vector<std::uint32_t> filled_;  // the indices of the filled slots, in insertion order
   std::vector<std::string> huge_;
+  std::vector<Entry> entries_;
+  std::vector<Entry> scratch_;
+  std::vector<std::string_view> words_;
 };
 
 }  // namespace
@@ -310,7 +338,10 @@ void addPageText(std::set<std::string>& words, std::string text) {
   });
 }
 
-void addFileWords(std::set<std::string>& words, const std::string& fileName) {
+namespace {
+
+// Hands the index words of fileName's body to distinct; see addFileWords.
+void collectFileWords(DistinctWords& distinct, const std::string& fileName) {
   kel::html_read::HTML_Eater eater(fileName, true);
   std::string tag;
   std::string attributes;
@@ -319,20 +350,45 @@ void addFileWords(std::set<std::string>& words, const std::string& fileName) {
     if (!eater.nextTag(tag, attributes)) return;
     inBody = tag == "body";
   }
-  DistinctWords distinct;
   std::string decoded;  // reused for every text that holds entities
   const auto add = [&distinct](std::string_view word, std::size_t available) {
     distinct.add(word, available);
   };
+  while (eater.nextTag(tag, attributes)) {
+    if (eater.textBefore.empty()) continue;
+    forEachIndexWord(decodeInto(eater.textBefore, decoded) ? decoded : eater.textBefore, add);
+  }
+}
+
+}  // namespace
+
+void addFileWords(std::set<std::string>& words, const std::string& fileName) {
+  DistinctWords distinct;
   try {
-    while (eater.nextTag(tag, attributes)) {
-      if (eater.textBefore.empty()) continue;
-      forEachIndexWord(decodeInto(eater.textBefore, decoded) ? decoded : eater.textBefore, add);
-    }
+    collectFileWords(distinct, fileName);
   } catch (...) {
     // Whatever was read before the failure still belongs to the page.
     distinct.moveTo(words);
     throw;
   }
   distinct.moveTo(words);
+}
+
+struct PageWords::Table {
+  DistinctWords distinct;
+};
+
+PageWords::PageWords() : table_(std::make_unique<Table>()) {}
+
+PageWords::~PageWords() = default;
+
+const std::vector<std::string_view>& PageWords::read(const std::string& fileName) {
+  table_->distinct.clear();
+  try {
+    collectFileWords(table_->distinct, fileName);
+  } catch (...) {
+    table_->distinct.clear();
+    throw;
+  }
+  return table_->distinct.sorted();
 }

@@ -8,8 +8,11 @@
 #define INDEX_WORD_EXTRACTION_H
 
 #include <list>
+#include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The 70 word characters: a-z, A-Z, '_', 0-9, then the Latin-1 bytes E4 F6 FC C4 D6 DC DF
 // (ae, oe, ue, Ae, Oe, Ue, sharp s). Every other byte separates words.
@@ -42,5 +45,24 @@ void addPageText(std::set<std::string>& words, std::string text);
 // tag, text after the last tag and attribute values are not read; a file without such a tag has
 // no words. Throws what kel::html_read::HTML_Eater throws; words then holds what was read so far.
 void addFileWords(std::set<std::string>& words, const std::string& fileName);
+
+// Reads the words of page after page as addFileWords does, keeping its buffers from one page to
+// the next, so that reading many pages allocates almost nothing per page.
+class PageWords {
+ public:
+  PageWords();
+  ~PageWords();
+  PageWords(const PageWords&) = delete;
+  PageWords& operator=(const PageWords&) = delete;
+
+  // The words of fileName, each once, in ascending unsigned byte order; the views stay valid
+  // until the next read. Throws what addFileWords throws; the words read so far are then
+  // dropped.
+  const std::vector<std::string_view>& read(const std::string& fileName);
+
+ private:
+  struct Table;
+  std::unique_ptr<Table> table_;
+};
 
 #endif

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string_view>
+#include <vector>
 
 #include "app/options.h"
 #include "index/byte_codec.h"
@@ -163,24 +164,24 @@ std::string wordListPath(const Directory& dir) {
 }
 
 std::string buildWordList(const Directory& dir, std::ostream* log) {
+  const std::vector<std::string_view> noWords;  // the record of an unreadable page
   std::string bytes;
-  std::set<std::string> words;
+  PageWords page;
   unsigned i = 0;
   const unsigned count = static_cast<unsigned>(dir.files.size());
   for (const std::string& name : dir.files) {
     ++i;
     if (log) *log << "Scanning '" << name << "' (" << i << "/" << count << ")\n";
-    words.clear();
+    const std::vector<std::string_view>* words = &noWords;
     try {
-      addFileWords(words, dir.fullName(name));
+      words = &page.read(dir.fullName(name));
     } catch (const kel::err::Error&) {
       // An unreadable page is indexed as a page without words.
-      words.clear();
     }
     bytes += '\x01';
     appendString(bytes, name);
-    appendUInt(bytes, static_cast<unsigned>(words.size()));
-    for (const std::string& word : words) appendString(bytes, word);
+    appendUInt(bytes, static_cast<unsigned>(words->size()));
+    for (const std::string_view word : *words) appendString(bytes, word);
   }
   bytes += '\0';
   return bytes;
