@@ -67,10 +67,10 @@ class WordTable {
     }
     Entry entry;
     entry.wordLength = word.size();
-    if (word.size() <= sizeof entry.inlineWord) {
-      std::copy(word.begin(), word.end(), entry.inlineWord);
+    if (word.size() <= sizeof entry.text.inlineWord) {
+      std::copy(word.begin(), word.end(), entry.text.inlineWord);
     } else {
-      entry.wordStart = words_.size();
+      entry.text.wordStart = words_.size();
       words_.append(word.data(), word.size());
     }
     entries_.push_back(std::move(entry));
@@ -109,17 +109,24 @@ class WordTable {
   };
   // One cache line: a short word is kept here, so that finding it touches nothing else.
   struct alignas(64) Entry {
-    char inlineWord[24];
-    std::size_t wordStart = 0;  // in words_, for longer words
+    // The word itself when it fits, else where it starts in words_. Sharing the space keeps the
+    // entry within its cache line.
+    union {
+      char inlineWord[24];
+      std::size_t wordStart;
+    } text = {};
     std::uint32_t wordLength = 0;
     std::uint32_t count = 0;
     std::uint32_t last = 0;
     std::vector<unsigned char> numbers;  // the file numbers, encoded
   };
+  static_assert(sizeof(Entry) == 64, "an entry fills exactly one cache line");
 
   std::string_view wordOf(const Entry& entry) const {
-    if (entry.wordLength <= sizeof entry.inlineWord) return {entry.inlineWord, entry.wordLength};
-    return std::string_view(words_).substr(entry.wordStart, entry.wordLength);
+    if (entry.wordLength <= sizeof entry.text.inlineWord) {
+      return {entry.text.inlineWord, entry.wordLength};
+    }
+    return std::string_view(words_).substr(entry.text.wordStart, entry.wordLength);
   }
 
   static void append(Entry& entry, unsigned file) {
