@@ -115,6 +115,8 @@ int main(int argc, char** argv) {
 
     makePage(heading, rows)->print(std::cout);
     std::cout.flush();
+    // A page that did not reach its reader (full disk, closed output) is no success.
+    if (!std::cout) throw kel::err::IOError("standard output");
     return EXIT_SUCCESS;
   } catch (const kel::err::Error& e) {
     if (optNoThrow.isActive()) {

@@ -175,9 +175,17 @@ TEST(SearchPage, Failures) {
     EXPECT_EQ(r.out, page(encode(c.search), abortRow(encode(c.message)))) << c.message;
   }
 
+  // A page that cannot be written is a failure, not a result.
+  testutil::ProcessResult r = testutil::runProcess(
+      {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", CORVEX_BINARY, "Haus", s.index,
+       s.site + "/../roots.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("\nError in Corvex: No space left on device ('standard output')\n"),
+            std::string::npos) << r.err;
+
   // The second candidate fails: the first one's result is dropped. Beyond -m it is not read.
   s.write("b.html", "");
-  testutil::ProcessResult r = s.run({"-x"}, "Haus");
+  r = s.run({"-x"}, "Haus");
   EXPECT_EQ(r.out, page("Haus", abortRow("Error in " + s.site +
                                          "/b.html (#0): HTML-File without content")));
   EXPECT_EQ(s.run({"-m1"}, "Haus").status, 0);
