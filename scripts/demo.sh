@@ -15,11 +15,24 @@ index_dir="$build_dir/demo-index"
 roots="$build_dir/demo-roots.txt"
 log="$build_dir/demo.log"
 
+# The sample pages are ISO-8859-1. On a UTF-8 terminal a search such as 'Küche' is converted to
+# it, and a page shown on the terminal is converted back; redirected output keeps the bytes.
+search=$query
+utf8_terminal=false
+if [ "$(locale charmap 2>/dev/null)" = UTF-8 ] && command -v iconv > /dev/null; then
+  utf8_terminal=true
+  if latin1=$(printf '%s' "$query" | iconv -f UTF-8 -t ISO-8859-1 2> /dev/null); then
+    search=$latin1
+  fi
+fi
+run() { "$corvex" -u -p "file://" "$search" "$index_dir" "$roots" 2> "$log"; }
+
 mkdir -p "$index_dir"
 printf '%s\n' "$source_dir/examples" > "$roots"
-if ! "$corvex" -u -p "file://" "$query" "$index_dir" "$roots" 2> "$log"; then
-  cat "$log" >&2
-  exit 1
+if $utf8_terminal && [ -t 1 ]; then
+  run | iconv -f ISO-8859-1 -t UTF-8 || { cat "$log" >&2; exit 1; }
+else
+  run || { cat "$log" >&2; exit 1; }
 fi
 printf '\n\n(searched %s/examples for "%s"; index in %s, messages in %s)\n' \
   "$source_dir" "$query" "$index_dir" "$log" >&2
