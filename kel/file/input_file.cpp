@@ -92,9 +92,11 @@ bool InputFile::getLine(std::string& line) {
     if (wrapWidth_ != 0 && line.size() + available > wrapWidth_) {
       // Only the first wrapWidth - breakOffset + |breakText| bytes of the line can hold a cut:
       // look at those before taking the whole block, so cutting a long line into many pieces does
-      // not copy the rest of the block for every piece.
-      const long long reach =
-          static_cast<long long>(wrapWidth_) - breakOffset_ + static_cast<long long>(breakText_.size());
+      // not copy the rest of the block for every piece. At least wrapWidth + 1 bytes are taken,
+      // so every cut (at most wrapWidth) lies inside the line, whatever the offset.
+      const long long reach = std::max(
+          static_cast<long long>(wrapWidth_) + 1,
+          static_cast<long long>(wrapWidth_) - breakOffset_ + static_cast<long long>(breakText_.size()));
       const std::size_t wanted = reach > static_cast<long long>(line.size())
                                      ? static_cast<std::size_t>(reach) - line.size()
                                      : 0;

@@ -144,7 +144,7 @@ TEST(InputFile, CuttingMatchesTheDirectRule) {
   unsigned seed = 12345;
   const auto random = [&seed](unsigned n) { return ((seed = seed * 1103515245u + 12345u) >> 16) % n; };
   const char* const pieces[] = {"<a>", "<tr>", "><", "text ", "\n", "ab", "<", ">", "x"};
-  const Wrap wraps[] = {{5, "><", 1}, {10, "><", 1}, {160, "><", 1}, {7, "<", 0}, {6, "ab", -1}, {4, "><", 2}};
+  const Wrap wraps[] = {{5, "><", 1}, {10, "><", 1}, {160, "><", 1}, {7, "<", 0}, {6, "ab", -1}, {4, "><", 2}, {5, ">", 2}};
   for (int round = 0; round < 200 && !HasFailure(); ++round) {
     std::string content;
     for (unsigned i = 1 + random(120); i > 0; --i) content += pieces[random(round % 3 == 0 ? 9 : 4)];
