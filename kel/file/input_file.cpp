@@ -22,7 +22,11 @@ InputFile::InputFile(const std::string& name, unsigned blockSize)
     : name_(name),
       stream_(openOrThrow(name)),
       blockSize_(blockSize > 0 ? blockSize : 1),
-      buffer_(new char[blockSize_]) {
+      buffer_(new char[blockSize_]),
+      streamBuffer_(new char[kStreamBufferSize]) {
+  // Our own stream buffer, large enough for a whole typical page: the C library would ask the
+  // file's size (one more system call per file) to choose one, and read a page in several calls.
+  std::setvbuf(stream_, streamBuffer_.get(), _IOFBF, kStreamBufferSize);
   readBlock();
 }
 

@@ -48,6 +48,9 @@ class InputFile : kel_boost::noncopyable {
   unsigned position_ = 0;
   unsigned count_ = 0;
   const std::unique_ptr<char[]> buffer_;
+  // The stream's buffer for a named file; it outlives the stream, which is closed first.
+  static constexpr std::size_t kStreamBufferSize = 64 * 1024;
+  const std::unique_ptr<char[]> streamBuffer_;
   bool atEnd_ = false;
   unsigned wrapWidth_ = 0;
   std::string breakText_;
