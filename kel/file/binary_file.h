@@ -38,9 +38,9 @@ class BinaryStoreable {
 // Writing replaces the target atomically: the bytes go to a temporary file in the target's
 // directory, and only close() makes them the file <name>, by renaming over it. The temporary has
 // no name until close() where the system allows (so a killed writer leaves nothing behind);
-// otherwise, and for the moment of the rename, it is <name>.tmp.<pid>.<n>, never ending in ".index". Until then an earlier file <name> stays as it was. A
-// failure to write, flush or rename throws kel::err::IOError naming <name> and removes the
-// temporary. If the object is destroyed without close(): with no exception on its way out the
+// otherwise, and for the moment of the rename, it is <name>.tmp.<pid>.<n>, never ending in
+// ".index". Until then an earlier file <name> stays as it was. A failure to write, flush or
+// rename throws kel::err::IOError naming <name> and removes the temporary. If the object is destroyed without close(): with no exception on its way out the
 // destructor closes (errors are swallowed); while an exception unwinds the stack it only removes
 // the temporary, so the earlier file is kept.
 //
