@@ -60,7 +60,7 @@ class WordTable {
       if (slot.tag == tag) {
         Entry& entry = entries_[slot.entry - 1];
         if (wordOf(entry) == word) {
-          append(entry, file);
+          post(slot.entry - 1, file);
           return;
         }
       }
@@ -75,7 +75,7 @@ class WordTable {
     }
     entries_.push_back(std::move(entry));
     slots_[i] = Slot{tag, static_cast<std::uint32_t>(entries_.size())};
-    append(entries_.back(), file);
+    post(static_cast<std::uint32_t>(entries_.size() - 1), file);
     if (entries_.size() * 2 > slots_.size()) grow();
   }
 
@@ -90,6 +90,7 @@ class WordTable {
 
   // The entries in ascending byte order of the words.
   std::vector<View> sorted() const {
+    flush();
     std::vector<View> views;
     views.reserve(entries_.size());
     for (const Entry& entry : entries_) {
@@ -129,6 +130,35 @@ class WordTable {
     return std::string_view(words_).substr(entry.text.wordStart, entry.wordLength);
   }
 
+  // Postings are gathered and appended in batches ordered by entry: appending them one by one
+  // would visit the entries, and the ends of their numbers, in random order.
+  struct Posting {
+    std::uint32_t entry;
+    std::uint32_t file;
+  };
+  static constexpr std::size_t kBatch = 1 << 16;
+
+  void post(std::uint32_t entry, unsigned file) {
+    pending_.push_back(Posting{entry, file});
+    if (pending_.size() >= kBatch) flush();
+  }
+
+  // Appends the pending postings, sorted by entry (a stable radix sort, so each entry's files
+  // keep their ascending order).
+  void flush() const {
+    if (pending_.empty()) return;
+    scratch_.resize(pending_.size());
+    for (unsigned shift = 0; (entries_.size() - 1) >> shift != 0; shift += 11) {
+      std::size_t counts[2049] = {};
+      for (const Posting& p : pending_) ++counts[((p.entry >> shift) & 0x7FF) + 1];
+      for (int b = 0; b < 2048; ++b) counts[b + 1] += counts[b];
+      for (const Posting& p : pending_) scratch_[counts[(p.entry >> shift) & 0x7FF]++] = p;
+      pending_.swap(scratch_);
+    }
+    for (const Posting& p : pending_) append(entries_[p.entry], p.file);
+    pending_.clear();
+  }
+
   static void append(Entry& entry, unsigned file) {
     // A word twice in one record lists its file once.
     if (entry.count != 0 && entry.last == file) return;
@@ -160,8 +190,11 @@ class WordTable {
   }
 
   std::vector<Slot> slots_;
-  std::vector<Entry> entries_;
+  // Mutable: the pending postings are appended on the first look at the entries.
+  mutable std::vector<Entry> entries_;
   std::string words_;
+  mutable std::vector<Posting> pending_;
+  mutable std::vector<Posting> scratch_;
 };
 
 // Collects the file paths and the word table from the word lists.
