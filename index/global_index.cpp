@@ -50,8 +50,39 @@ class WordTable {
  public:
   WordTable() : slots_(1024) {}
 
+  // Counts word for file. The word's bytes must stay valid until the next drain(): words wait
+  // in a short queue, so that their slots and entries can be fetched from memory while the
+  // words in front of them are looked up.
   void add(std::string_view word, unsigned file) {
     const std::uint64_t hash = hashWord(word);
+    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    if (queued_ == kQueue) {
+      const Queued& first = queue_[front_];
+      insert(first.word, first.file, first.hash);
+      front_ = (front_ + 1) % kQueue;
+      --queued_;
+    }
+    queue_[(front_ + queued_) % kQueue] = Queued{word, hash, file};
+    ++queued_;
+    if (queued_ > kQueue / 2) {
+      // Half-way through the queue the slot has arrived; fetch the entry it names.
+      const Queued& middle = queue_[(front_ + queued_ - 1 - kQueue / 2) % kQueue];
+      const Slot slot = slots_[middle.hash & (slots_.size() - 1)];
+      if (slot.entry != 0) __builtin_prefetch(&entries_[slot.entry - 1]);
+    }
+  }
+
+  // Looks up every queued word. size() and sorted() count only words added before a drain().
+  void drain() {
+    for (; queued_ > 0; --queued_) {
+      const Queued& first = queue_[front_];
+      insert(first.word, first.file, first.hash);
+      front_ = (front_ + 1) % kQueue;
+    }
+  }
+
+ private:
+  void insert(std::string_view word, unsigned file, std::uint64_t hash) {
     const auto tag = static_cast<std::uint32_t>(hash);
     std::size_t i = hash & (slots_.size() - 1);
     for (;; i = (i + 1) & (slots_.size() - 1)) {
@@ -79,6 +110,8 @@ class WordTable {
     if (entries_.size() * 2 > slots_.size()) grow();
   }
 
+
+ public:
   std::size_t size() const { return entries_.size(); }
 
   // One word with its file count and encoded file numbers.
@@ -195,6 +228,16 @@ class WordTable {
   std::string words_;
   mutable std::vector<Posting> pending_;
   mutable std::vector<Posting> scratch_;
+
+  struct Queued {
+    std::string_view word;
+    std::uint64_t hash;
+    unsigned file;
+  };
+  static constexpr std::size_t kQueue = 16;
+  Queued queue_[kQueue] = {};
+  std::size_t front_ = 0;
+  std::size_t queued_ = 0;
 };
 
 // Collects the file paths and the word table from the word lists.
@@ -208,6 +251,7 @@ class GlobalIndexBuilder : public WordListConsumer {
   void word(std::string_view word) override { table_.add(word, current_); }
 
   void endDirectory(const Directory& dir) override {
+    table_.drain();  // the directory's word list goes away
     progress_.emplace_back(table_.size(), dir.path);
   }
 
@@ -352,7 +396,7 @@ class IncrementalBuilder : public WordListConsumer {
 
   void word(std::string_view word) override { fresh_.add(word, current_); }
 
-  void endDirectory(const Directory&) override {}
+  void endDirectory(const Directory&) override { fresh_.drain(); }
 
   void write(const std::string& path) const {
     std::string entries;
