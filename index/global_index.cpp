@@ -1,5 +1,9 @@
 #include "index/global_index.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +18,7 @@
 #include "app/options.h"
 #include "index/byte_codec.h"
 #include "index/word_list.h"
+#include "kel/err/error.h"
 #include "kel/file/binary_file.h"
 #include "kel/file/directory.h"
 
@@ -472,6 +477,22 @@ class IncrementalBuilder : public WordListConsumer {
   WordTable fresh_;
 };
 
+// The time of the file-timestamp clock (the coarse real-time clock Linux stamps files with).
+struct timespec fileClockNow() {
+  struct timespec now = {};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return now;
+}
+
+// Dates the global index path back to start, the moment before its build read the first word
+// list. A word list that another process rewrites after that moment (an update of an index
+// sharing the index directory) is then not older than this index, so the next update reads it
+// again instead of keeping the postings this build may have taken from its earlier content.
+void dateBack(const std::string& path, const struct timespec& start) {
+  const struct timespec times[2] = {{0, UTIME_OMIT}, start};
+  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) throw kel::err::IOError(path);
+}
+
 }  // namespace
 
 std::string indexFilePath(const char* base) {
@@ -486,6 +507,7 @@ std::string globalIndexPath() {
 
 void updateGlobalIndex(const std::string& fileListPath, const std::string& indexDir,
                        const std::string& globalPath, bool verbose) {
+  const struct timespec start = fileClockNow();
   std::map<std::string, Directory> dirs;
   {
     kel::file::BinaryFile file(fileListPath, 0);
@@ -499,6 +521,7 @@ void updateGlobalIndex(const std::string& fileListPath, const std::string& index
     IncrementalBuilder builder(previous);
     updateWordLists(indexDir, dirs, verbose, &builder);
     builder.write(globalPath);
+    dateBack(globalPath, start);
     return;
   }
   GlobalIndexBuilder builder;
@@ -508,6 +531,7 @@ void updateGlobalIndex(const std::string& fileListPath, const std::string& index
     builder.printProgress(std::cerr);
   }
   builder.write(globalPath);
+  dateBack(globalPath, start);
 }
 
 void updateGlobalIndex(const std::string& fileListPath) {

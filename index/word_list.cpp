@@ -240,9 +240,10 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
       std::string built;
       std::string_view bytes;
       bool current = false;
+      struct timespec changed = {};
       if (time.tv_sec != 0 && time.tv_sec >= dir.newest) {
         try {
-          bytes = readFileInto(path, buffer);
+          bytes = readFileInto(path, buffer, &changed);
           current = isWordListOf(bytes, dir);
         } catch (const kel::err::Error&) {
           // vanished or unreadable since the stat: build it anew
@@ -255,7 +256,7 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
         bytes = built;
       }
       if (consumer) {
-        if (consumer->beginDirectory(dir, !current, time)) feedWordList(bytes, dir, *consumer);
+        if (consumer->beginDirectory(dir, !current, changed)) feedWordList(bytes, dir, *consumer);
         consumer->endDirectory(dir);
       }
     } else if (time.tv_sec != 0) {

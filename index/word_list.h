@@ -71,8 +71,9 @@ class WordListConsumer {
  public:
   virtual ~WordListConsumer() = default;
   // Before the records of dir. written tells whether this update has just written the word
-  // list; otherwise time is its modification time. Returning false skips dir's records (the
-  // consumer has them already); endDirectory follows all the same.
+  // list; otherwise time is the later of the modification and status-change times of the file
+  // read, so that a word list replaced by an older copy still counts as changed now. Returning
+  // false skips dir's records (the consumer has them already); endDirectory follows all the same.
   virtual bool beginDirectory(const kel::file::Directory& dir, bool written,
                               const struct timespec& time) {
     (void)dir, (void)written, (void)time;

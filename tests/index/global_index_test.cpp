@@ -1,6 +1,7 @@
 #include "index/global_index.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <ctime>
 #include <map>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "index/word_list.h"
 #include "kel/err/error.h"
 #include "kel/file/binary_file.h"
 #include "kel/file/directory.h"
@@ -111,9 +113,34 @@ TEST_F(GlobalIndex, StartingFromThePreviousIndexGivesTheSameBytes) {
       if (name.find(".index") != std::string::npos) testutil::setFileTime(tmp / ("idx/" + name), time(nullptr) - 5);
     }
     testutil::writeFile(globalIndex, content);
+    testutil::setFileTime(globalIndex, time(nullptr) + 5);  // later than the word lists' changes
     ASSERT_EQ(update(globalIndex), "");
     EXPECT_EQ(testutil::readFile(globalIndex), good) << content.size();
   }
+}
+
+// Another process (an update of an index sharing the word lists) may replace a word list while
+// or after this update reads it, and may date it back. The new index is dated to the start of
+// its update, and a word list counts as changed when its status changed, so the next update
+// reads it again instead of keeping the postings of its earlier content.
+TEST_F(GlobalIndex, AWordListReplacedAfterTheUpdateBeganIsReadAgain) {
+  for (const char* f : {"r/d1/a.html", "r/d1/b.html", "r/d2/c.html"}) testutil::setFileTime(tmp / f, 1000000000);
+  storeFileList({tmp / "r/d1", tmp / "r/d2"});
+  ASSERT_EQ(update(globalIndex), "");
+  const std::string wordList = tmp / ("idx/1_" + mangleDirectoryName(tmp / "r/d2") + ".index");
+  struct stat index, list;
+  ASSERT_EQ(::stat(globalIndex.c_str(), &index), 0);
+  ASSERT_EQ(::stat(wordList.c_str(), &list), 0);
+  EXPECT_FALSE(list.st_mtim.tv_sec < index.st_mtim.tv_sec ||
+               (list.st_mtim.tv_sec == index.st_mtim.tv_sec && list.st_mtim.tv_nsec < index.st_mtim.tv_nsec));
+
+  testutil::writeFile(wordList, bytes({0x01}) + str("c.html") + bytes({0x01}) + str("Baum") + bytes({0x00}));
+  testutil::setFileTime(wordList, index.st_mtim.tv_sec - 1);
+  ASSERT_EQ(update(globalIndex), "");
+  const std::string full = tmp / "idx/full_global_index";
+  ASSERT_EQ(update(full, true), "");
+  EXPECT_NE(testutil::readFile(full).find("Baum"), std::string::npos);
+  EXPECT_EQ(testutil::readFile(globalIndex), testutil::readFile(full));
 }
 
 }  // namespace
