@@ -1,6 +1,9 @@
 #include "kel/file/input_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 
@@ -13,6 +16,14 @@ namespace {
 FILE* openOrThrow(const std::string& name) {
   FILE* stream = std::fopen(name.c_str(), "r");
   if (!stream) throw err::IOError(name);
+  // The C library opens a directory, and its reads then fail like an empty file: a directory
+  // given as a text file would pass for one without lines.
+  struct stat info;
+  if (::fstat(::fileno(stream), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(stream);
+    errno = EISDIR;
+    throw err::IOError(name);
+  }
   return stream;
 }
 

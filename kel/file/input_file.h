@@ -20,7 +20,8 @@ namespace kel::file {
 
 class InputFile : kel_boost::noncopyable {
  public:
-  // Opens name and reads its first block; throws kel::err::IOError(name) when it cannot be opened.
+  // Opens name and reads its first block; throws kel::err::IOError(name) when it cannot be opened
+  // or is a directory.
   InputFile(const std::string& name, unsigned blockSize);
   // Reads the process's standard input under the name "STDIN" (left open at destruction).
   explicit InputFile(unsigned blockSize);

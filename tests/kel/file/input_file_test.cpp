@@ -54,12 +54,15 @@ TEST(InputFile, SplitsAtNewlinesAcrossBlocks) {
   testutil::writeFile(dir / "exact", std::string(15, 'e') + "\n");  // exactly one block
   EXPECT_EQ(readLines(dir / "exact", 16), Lines{std::string(15, 'e')});
 
+  // A directory would read like an empty file; it fails like a missing file instead.
   const std::string missing = dir / "roots.txt";
-  try {
-    InputFile in(missing, 2048);
-    ADD_FAILURE() << "no exception";
-  } catch (const kel::err::IOError& e) {
-    EXPECT_EQ(e.what(), std::string(std::strerror(ENOENT)) + " ('" + missing + "')");
+  for (const auto& [path, error] : {std::pair{missing, ENOENT}, std::pair{dir.path(), EISDIR}}) {
+    try {
+      InputFile in(path, 2048);
+      ADD_FAILURE() << "no exception for " << path;
+    } catch (const kel::err::IOError& e) {
+      EXPECT_EQ(e.what(), std::string(std::strerror(error)) + " ('" + path + "')");
+    }
   }
 }
 
