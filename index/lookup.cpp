@@ -26,10 +26,24 @@ std::string lowerCase(std::string text) {
   return text;
 }
 
+// term folded to lower case, except the character after each escaping backslash: folding the
+// letter of an escape would change what it means (\W, \D, \S and \B into their opposites, \E
+// into the escape character), while case is ignored in matching anyway.
+std::string lowerCaseTerm(const std::string& term) {
+  std::string folded = lowerCase(term);
+  for (std::size_t i = 0; i + 1 < term.size(); ++i) {
+    if (term[i] == '\\') {
+      ++i;
+      folded[i] = term[i];
+    }
+  }
+  return folded;
+}
+
 }  // namespace
 
 SearchTerm::SearchTerm(const std::string& t, unsigned flags)
-    : term((flags & boost::regex::icase) ? lowerCase(t) : t),
+    : term((flags & boost::regex::icase) ? lowerCaseTerm(t) : t),
       expression(term, (flags & ~boost::regex::no_except)) {}
 
 WordMatcher::WordMatcher(const SearchTerm& term)

@@ -19,7 +19,8 @@
 // One term of the search string with its compiled expression and the files it selected.
 struct SearchTerm {
   // Keeps term, folded to lower case (byte-wise, ASCII letters only) when flags hold
-  // boost::regex::icase, and compiles it with flags plus boost::regex::no_except cleared.
+  // boost::regex::icase, except for the character after each escaping backslash (so \W stays
+  // \W), and compiles it with flags plus boost::regex::no_except cleared.
   // Throws boost::regex_error for an invalid expression.
   SearchTerm(const std::string& term, unsigned flags);
 

@@ -57,6 +57,7 @@ TEST(Lookup, SelectsTheFilesMatchingEveryTerm) {
   } cases[] = {
       {"haus", 0, {}, "/w/misc/b.html;Overall results: 1 \n"},
       {"HAUS", icase, {}, all},
+      {"HAUS\\D+", icase, {}, both},  // the escape keeps its letter
       {"haust.r", 0, {}, "/w/DOCS/a.html;Overall results: 0 \n"},
       {"hau", 0, {}, "No results.\n"},  // whole words only
       {"Haus mit", 0, {}, both},
