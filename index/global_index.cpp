@@ -193,7 +193,19 @@ class WordTable {
       for (const Posting& p : pending_) scratch_[counts[(p.entry >> shift) & 0x7FF]++] = p;
       pending_.swap(scratch_);
     }
-    for (const Posting& p : pending_) append(entries_[p.entry], p.file);
+    // The entries come in ascending order but far apart, and the ends of their numbers lie
+    // anywhere on the heap: fetch the entries some postings ahead, the ends of their numbers
+    // when they are half-way.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t n = pending_.size();
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k + 2 * kAhead < n) __builtin_prefetch(&entries_[pending_[k + 2 * kAhead].entry]);
+      if (k + kAhead < n) {
+        const std::vector<unsigned char>& ahead = entries_[pending_[k + kAhead].entry].numbers;
+        __builtin_prefetch(ahead.data() + ahead.size());
+      }
+      append(entries_[pending_[k].entry], pending_[k].file);
+    }
     pending_.clear();
   }
 
