@@ -242,32 +242,27 @@ class DistinctWords {
     std::string_view word;
   };
 
-  // Sorts entries_ by byte order: a radix sort on the prefixes, then a comparison sort of each
-  // run of equal prefixes. Words hold no NUL byte, so equal prefixes only occur among words of
-  // more than 8 bytes that agree in their first 8.
+  // Sorts entries_ by byte order: one counting pass distributes them by their first byte, then
+  // each of these small groups is sorted by prefix, and words with equal prefixes (possible only
+  // among words of more than 8 bytes that agree in their first 8, as words hold no NUL byte) by
+  // their whole bytes.
   void sortEntries() {
-    std::vector<Entry>& entries = entries_;
-    scratch_.resize(entries.size());
-    for (int shift = 0; shift < 64; shift += 8) {
-      std::size_t counts[257] = {};
-      for (const Entry& e : entries) ++counts[((e.prefix >> shift) & 0xFF) + 1];
-      if (counts[((entries.empty() ? 0 : entries[0].prefix >> shift) & 0xFF) + 1] ==
-          entries.size()) {
-        continue;  // all equal in this byte
+    scratch_.resize(entries_.size());
+    std::size_t starts[257] = {};
+    for (const Entry& e : entries_) ++starts[(e.prefix >> 56) + 1];
+    for (int b = 0; b < 256; ++b) starts[b + 1] += starts[b];
+    std::size_t next[256];
+    std::copy(starts, starts + 256, next);
+    for (const Entry& e : entries_) scratch_[next[e.prefix >> 56]++] = e;
+    entries_.swap(scratch_);
+    const auto less = [](const Entry& a, const Entry& b) {
+      return a.prefix != b.prefix ? a.prefix < b.prefix : a.word < b.word;
+    };
+    for (int b = 0; b < 256; ++b) {
+      if (starts[b + 1] - starts[b] > 1) {
+        std::sort(entries_.begin() + static_cast<std::ptrdiff_t>(starts[b]),
+                  entries_.begin() + static_cast<std::ptrdiff_t>(starts[b + 1]), less);
       }
-      for (int b = 0; b < 256; ++b) counts[b + 1] += counts[b];
-      for (const Entry& e : entries) scratch_[counts[(e.prefix >> shift) & 0xFF]++] = e;
-      entries.swap(scratch_);
-    }
-    for (std::size_t begin = 0; begin < entries.size();) {
-      std::size_t end = begin + 1;
-      while (end < entries.size() && entries[end].prefix == entries[begin].prefix) ++end;
-      if (end - begin > 1) {
-        std::sort(entries.begin() + static_cast<std::ptrdiff_t>(begin),
-                  entries.begin() + static_cast<std::ptrdiff_t>(end),
-                  [](const Entry& a, const Entry& b) { return a.word < b.word; });
-      }
-      begin = end;
     }
   }
 
