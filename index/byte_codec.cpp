@@ -66,18 +66,12 @@ std::string readWholeFile(const std::string& path, struct timespec* modified) {
   return bytes;
 }
 
-std::string_view readFileInto(const std::string& path, std::string& buffer,
-                              struct timespec* changed) {
+std::string_view readFileInto(const std::string& path, std::string& buffer, struct stat* status) {
   const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) throw kel::err::IOError(path);
   struct stat info;
   if (::fstat(fd.get(), &info) != 0) throw kel::err::IOError(path);
-  if (changed) {
-    const bool statusLater = info.st_ctim.tv_sec > info.st_mtim.tv_sec ||
-                             (info.st_ctim.tv_sec == info.st_mtim.tv_sec &&
-                              info.st_ctim.tv_nsec > info.st_mtim.tv_nsec);
-    *changed = statusLater ? info.st_ctim : info.st_mtim;
-  }
+  if (status) *status = info;
   const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096;
   if (buffer.size() < expected) buffer.resize(expected);
   std::size_t filled = 0;

@@ -158,12 +158,10 @@ class FileBytes {
 };
 
 // Reads the whole file path into buffer, which keeps its size (and so its memory) from call to
-// call, and returns the bytes read as a view into it. With changed, also gives the later of the
-// modification and status-change times of the file opened: the status-change time moves
-// whenever a file is written, renamed or replaced, even when its modification time is set back.
-// Throws kel::err::IOError(path).
+// call, and returns the bytes read as a view into it. With status, also gives the status of the
+// file opened (fstat). Throws kel::err::IOError(path).
 std::string_view readFileInto(const std::string& path, std::string& buffer,
-                              struct timespec* changed = nullptr);
+                              struct stat* status = nullptr);
 
 // The whole content of the file path; with modified, also its modification time as the open
 // file had it. Throws kel::err::IOError(path) when it cannot be opened or read.

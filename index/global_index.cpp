@@ -489,19 +489,12 @@ class IncrementalBuilder : public WordListConsumer {
   WordTable fresh_;
 };
 
-// The time of the file-timestamp clock (the coarse real-time clock Linux stamps files with).
-struct timespec fileClockNow() {
-  struct timespec now = {};
-  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-  return now;
-}
-
-// Dates the global index path back to start, the moment before its build read the first word
-// list. A word list that another process rewrites after that moment (an update of an index
-// sharing the index directory) is then not older than this index, so the next update reads it
-// again instead of keeping the postings this build may have taken from its earlier content.
-void dateBack(const std::string& path, const struct timespec& start) {
-  const struct timespec times[2] = {{0, UTIME_OMIT}, start};
+// Dates the global index path back to settled, a moment before which no word list it was
+// built from changed after it was used. A word list that another process rewrites after that
+// (an update of an index sharing the index directory) is then not older than this index, so the
+// next update reads it again instead of keeping the postings taken from its earlier content.
+void dateBack(const std::string& path, const struct timespec& settled) {
+  const struct timespec times[2] = {{0, UTIME_OMIT}, settled};
   if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) throw kel::err::IOError(path);
 }
 
@@ -519,7 +512,6 @@ std::string globalIndexPath() {
 
 void updateGlobalIndex(const std::string& fileListPath, const std::string& indexDir,
                        const std::string& globalPath, bool verbose) {
-  const struct timespec start = fileClockNow();
   std::map<std::string, Directory> dirs;
   {
     kel::file::BinaryFile file(fileListPath, 0);
@@ -531,19 +523,21 @@ void updateGlobalIndex(const std::string& fileListPath, const std::string& index
   PreviousIndex previous;
   if (!verbose && previous.load(globalPath)) {
     IncrementalBuilder builder(previous);
-    updateWordLists(indexDir, dirs, verbose, &builder);
+    struct timespec settled;
+    updateWordLists(indexDir, dirs, verbose, &builder, &settled);
     builder.write(globalPath);
-    dateBack(globalPath, start);
+    dateBack(globalPath, settled);
     return;
   }
   GlobalIndexBuilder builder;
-  updateWordLists(indexDir, dirs, verbose, &builder);
+  struct timespec settled;
+  updateWordLists(indexDir, dirs, verbose, &builder, &settled);
   if (verbose) {
     std::cerr << "Updating global index " << globalPath << "\n";
     builder.printProgress(std::cerr);
   }
   builder.write(globalPath);
-  dateBack(globalPath, start);
+  dateBack(globalPath, settled);
 }
 
 void updateGlobalIndex(const std::string& fileListPath) {

@@ -23,11 +23,11 @@ std::string globalIndexPath();
 // (updateWordLists) and replaces the global index globalPath atomically with one built from
 // them. With verbose, "Updating global index <path>" and one line "words = <n> <directory>" per
 // directory with files (n: distinct words known after that directory) go to std::cerr, after
-// the word-list progress. The new global index carries as its modification time the moment
-// the update began, before it read any word list: an update trusts the postings of a directory
-// it found in the previous index only when the directory's word list is strictly older than
-// that index (by the later of its modification and status-change times), and reads it again
-// otherwise; the result always has the bytes of a build from all word lists.
+// the word-list progress. The new global index is dated to a moment before which none of its
+// word lists changed after it was used (see updateWordLists): an update trusts the postings of
+// a directory it finds in the previous index only when the directory's word list is strictly
+// older than that index (by the later of its modification and status-change times), and reads
+// it again otherwise; the result always has the bytes of a build from all word lists.
 // Throws kel::err::IOError when the file list cannot be read, kel::err::Error "Illegal filetype
 // ('<path>')" or "End of file reached (<path>)" when it is not a complete file list (nothing
 // is changed then), and the errors of updateWordLists; a failure leaves the old global index.

@@ -119,20 +119,16 @@ TEST_F(GlobalIndex, StartingFromThePreviousIndexGivesTheSameBytes) {
   }
 }
 
-// Another process (an update of an index sharing the word lists) may replace a word list while
-// or after this update reads it, and may date it back. The new index is dated to the start of
-// its update, and a word list counts as changed when its status changed, so the next update
-// reads it again instead of keeping the postings of its earlier content.
-TEST_F(GlobalIndex, AWordListReplacedAfterTheUpdateBeganIsReadAgain) {
+// A word list replaced by an older copy (or rewritten and dated back by another process) keeps
+// a time before the index's, but its status changed: the next update reads it again instead of
+// keeping the postings of its earlier content.
+TEST_F(GlobalIndex, AWordListReplacedByAnOlderCopyIsReadAgain) {
   for (const char* f : {"r/d1/a.html", "r/d1/b.html", "r/d2/c.html"}) testutil::setFileTime(tmp / f, 1000000000);
   storeFileList({tmp / "r/d1", tmp / "r/d2"});
   ASSERT_EQ(update(globalIndex), "");
   const std::string wordList = tmp / ("idx/1_" + mangleDirectoryName(tmp / "r/d2") + ".index");
-  struct stat index, list;
+  struct stat index;
   ASSERT_EQ(::stat(globalIndex.c_str(), &index), 0);
-  ASSERT_EQ(::stat(wordList.c_str(), &list), 0);
-  EXPECT_FALSE(list.st_mtim.tv_sec < index.st_mtim.tv_sec ||
-               (list.st_mtim.tv_sec == index.st_mtim.tv_sec && list.st_mtim.tv_nsec < index.st_mtim.tv_nsec));
 
   testutil::writeFile(wordList, bytes({0x01}) + str("c.html") + bytes({0x01}) + str("Baum") + bytes({0x00}));
   testutil::setFileTime(wordList, index.st_mtim.tv_sec - 1);
