@@ -1,7 +1,5 @@
 #include "index/global_index.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
@@ -280,7 +278,8 @@ class GlobalIndexBuilder : public WordListConsumer {
     os << text;
   }
 
-  void write(const std::string& path) const {
+  // Writes the index to path, dated to modified.
+  void write(const std::string& path, const struct timespec& modified) const {
     kel::file::BinaryFile file(path, 1);
     const auto flush = [&file](std::string& buffer) {
       file.writeBytes(buffer.data(), buffer.size());
@@ -300,6 +299,7 @@ class GlobalIndexBuilder : public WordListConsumer {
       if (buffer.size() >= (1u << 20)) flush(buffer);
     }
     flush(buffer);
+    file.setModificationTime(modified);
     file.close();
   }
 
@@ -415,7 +415,8 @@ class IncrementalBuilder : public WordListConsumer {
 
   void endDirectory(const Directory&) override { fresh_.drain(); }
 
-  void write(const std::string& path) const {
+  // Writes the index to path, dated to modified.
+  void write(const std::string& path, const struct timespec& modified) const {
     std::string entries;
     entries.reserve(previous_.size() + previous_.size() / 8);
     unsigned wordCount = 0;
@@ -477,6 +478,7 @@ class IncrementalBuilder : public WordListConsumer {
     for (std::size_t start = 0; start < entries.size(); start += piece) {
       file.writeBytes(entries.data() + start, std::min(piece, entries.size() - start));
     }
+    file.setModificationTime(modified);
     file.close();
   }
 
@@ -488,15 +490,6 @@ class IncrementalBuilder : public WordListConsumer {
   unsigned current_ = 0;
   WordTable fresh_;
 };
-
-// Dates the global index path back to settled, a moment before which no word list it was
-// built from changed after it was used. A word list that another process rewrites after that
-// (an update of an index sharing the index directory) is then not older than this index, so the
-// next update reads it again instead of keeping the postings taken from its earlier content.
-void dateBack(const std::string& path, const struct timespec& settled) {
-  const struct timespec times[2] = {{0, UTIME_OMIT}, settled};
-  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) throw kel::err::IOError(path);
-}
 
 }  // namespace
 
@@ -525,8 +518,7 @@ void updateGlobalIndex(const std::string& fileListPath, const std::string& index
     IncrementalBuilder builder(previous);
     struct timespec settled;
     updateWordLists(indexDir, dirs, verbose, &builder, &settled);
-    builder.write(globalPath);
-    dateBack(globalPath, settled);
+    builder.write(globalPath, settled);
     return;
   }
   GlobalIndexBuilder builder;
@@ -536,8 +528,7 @@ void updateGlobalIndex(const std::string& fileListPath, const std::string& index
     std::cerr << "Updating global index " << globalPath << "\n";
     builder.printProgress(std::cerr);
   }
-  builder.write(globalPath);
-  dateBack(globalPath, settled);
+  builder.write(globalPath, settled);
 }
 
 void updateGlobalIndex(const std::string& fileListPath) {

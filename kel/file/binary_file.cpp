@@ -147,7 +147,13 @@ void BinaryFile::close() {
   flushBuffer();
   // An unnamed temporary gets its name only now, just before it replaces the target.
   int error = 0;
-  if (temporaryName_.empty() && !linkTemporary(fd_, name_, temporaryName_)) error = errno;
+  if (dated_) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, modified_};
+    if (::futimens(fd_, times) != 0) error = errno;
+  }
+  if (error == 0 && temporaryName_.empty() && !linkTemporary(fd_, name_, temporaryName_)) {
+    error = errno;
+  }
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0 && error == 0) error = errno;

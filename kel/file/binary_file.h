@@ -10,6 +10,8 @@
 #ifndef KEL_FILE_BINARY_FILE_H
 #define KEL_FILE_BINARY_FILE_H
 
+#include <time.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -58,6 +60,13 @@ class BinaryFile : kel_boost::noncopyable {
   const std::string& name() const { return name_; }
   bool isWriting() const { return mode_ == 1; }
 
+  // Write mode: the file takes the modification time time before close() makes it <name>, so
+  // that no reader sees it with the time of its writing.
+  void setModificationTime(const struct timespec& time) {
+    modified_ = time;
+    dated_ = true;
+  }
+
   void writeUInt(unsigned value);
   void readUInt(unsigned& value) { value = readUInt(); }
   unsigned readUInt();
@@ -93,6 +102,8 @@ class BinaryFile : kel_boost::noncopyable {
   int fd_ = -1;
   std::string pending_;
   bool failed_ = false;
+  bool dated_ = false;
+  struct timespec modified_ = {};
 };
 
 void write(BinaryFile& file, bool value);
