@@ -514,7 +514,11 @@ void updateGlobalIndex(const std::string& fileListPath, const std::string& index
   // The progress lines count the words directory by directory, which only a build from all
   // word lists knows; without them the previous index saves reading unchanged word lists.
   PreviousIndex previous;
-  if (!verbose && previous.load(globalPath)) {
+  // A previous index dated after now (a clock set back, a copy from elsewhere) tells nothing
+  // about which word lists it has seen.
+  struct timespec now = {};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  if (!verbose && previous.load(globalPath) && !(now < previous.time())) {
     IncrementalBuilder builder(previous);
     struct timespec settled;
     updateWordLists(indexDir, dirs, verbose, &builder, &settled);

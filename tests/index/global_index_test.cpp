@@ -137,6 +137,13 @@ TEST_F(GlobalIndex, AWordListReplacedByAnOlderCopyIsReadAgain) {
   ASSERT_EQ(update(full, true), "");
   EXPECT_NE(testutil::readFile(full).find("Baum"), std::string::npos);
   EXPECT_EQ(testutil::readFile(globalIndex), testutil::readFile(full));
+
+  // An index dated in the future (a clock set back) cannot vouch for any word list.
+  testutil::writeFile(wordList, bytes({0x01}) + str("c.html") + bytes({0x01}) + str("Wald") + bytes({0x00}));
+  testutil::setFileTime(globalIndex, time(nullptr) + 1000);
+  ASSERT_EQ(update(globalIndex), "");
+  ASSERT_EQ(update(full, true), "");
+  EXPECT_EQ(testutil::readFile(globalIndex), testutil::readFile(full));
 }
 
 }  // namespace
