@@ -118,4 +118,12 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
   return r;
 }
 
+std::string bytes(std::initializer_list<int> values) {
+  std::string s;
+  for (const int v : values) s += static_cast<char>(v);
+  return s;
+}
+
+std::string str(const std::string& text) { return bytes({static_cast<int>(text.size() * 2)}) + text; }
+
 }  // namespace testutil

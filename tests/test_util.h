@@ -3,8 +3,11 @@
 #ifndef CORVEX_TESTS_TEST_UTIL_H
 #define CORVEX_TESTS_TEST_UTIL_H
 
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include "kel/err/error.h"
 
 namespace testutil {
 
@@ -45,6 +48,23 @@ struct ProcessResult {
 // Runs argv[0] with the given arguments (no shell), standard input empty,
 // optionally in another working directory, and collects both output streams.
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& workDir = "");
+
+// Bytes written out as numbers: bytes({0x01, 0x0C}).
+std::string bytes(std::initializer_list<int> values);
+// A string as the index files store it: its doubled length (one byte, so texts under 64 bytes),
+// then its bytes.
+std::string str(const std::string& text);
+
+// The message of the kel::err::Error that f throws, or "no error" when it throws none.
+template <typename F>
+std::string errorOf(F f) {
+  try {
+    f();
+  } catch (const kel::err::Error& e) {
+    return e.what();
+  }
+  return "no error";
+}
 
 }  // namespace testutil
 

@@ -16,14 +16,8 @@
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (const int v : values) s += static_cast<char>(v);
-  return s;
-}
-
-// A string as the index files store it (texts under 64 bytes).
-std::string str(const std::string& text) { return bytes({int(text.size() * 2)}) + text; }
+using testutil::bytes;
+using testutil::str;
 
 std::map<std::string, std::string> snapshot(const std::string& dir) {
   std::map<std::string, std::string> files;

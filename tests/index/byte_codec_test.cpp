@@ -4,14 +4,11 @@
 
 #include <string>
 
+#include "test_util.h"
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (const int v : values) s += static_cast<char>(v);
-  return s;
-}
+using testutil::bytes;
 
 TEST(ByteCodec, EncodesAndDecodesValuesAndStrings) {
   const struct {

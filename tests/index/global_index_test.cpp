@@ -19,13 +19,8 @@ using kel::file::Directory;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (const int v : values) s += static_cast<char>(v);
-  return s;
-}
-
-std::string str(const std::string& text) { return bytes({int(text.size() * 2)}) + text; }
+using testutil::bytes;
+using testutil::str;
 
 bool acceptHtml(const std::string&, const char* name, const struct stat&) {
   const std::string n(name);

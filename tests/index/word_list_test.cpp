@@ -17,13 +17,8 @@ using kel::file::Directory;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (const int v : values) s += static_cast<char>(v);
-  return s;
-}
-
-std::string str(const std::string& text) { return bytes({int(text.size() * 2)}) + text; }
+using testutil::bytes;
+using testutil::str;
 
 Directory makeDirectory(const std::string& path, std::initializer_list<const char*> files) {
   Directory dir;

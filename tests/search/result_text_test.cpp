@@ -12,21 +12,12 @@
 
 namespace {
 
+using testutil::errorOf;
+
 std::list<SearchTerm> makeTerms(const std::vector<const char*>& patterns) {
   std::list<SearchTerm> terms;
   for (const char* p : patterns) terms.emplace_back(p, boost::regex::normal);
   return terms;
-}
-
-// The message of the kel::err::Error that f throws, or "" when it throws none.
-template <class F>
-std::string errorOf(F f) {
-  try {
-    f();
-  } catch (const kel::err::Error& e) {
-    return e.what();
-  }
-  return "";
 }
 
 TEST(ResultText, CollapseSpacesAndHighlight) {

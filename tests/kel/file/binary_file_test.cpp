@@ -19,20 +19,12 @@
 
 namespace {
 
+using testutil::errorOf;
+
 using kel::file::BinaryFile;
 using testutil::readFile;
 using testutil::writeFile;
 using Names = std::vector<std::string>;
-
-template <typename F>
-std::string errorOf(F f) {
-  try {
-    f();
-  } catch (const kel::err::Error& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 const std::string zero("\0", 1);
 

@@ -19,15 +19,7 @@
 namespace kel::file {
 namespace {
 
-template <typename F>
-std::string errorOf(F f) {
-  try {
-    f();
-  } catch (const kel::err::Error& e) {
-    return e.what();
-  }
-  return "no error";
-}
+using testutil::errorOf;
 
 std::string failed(int error, const char* operation, const std::string& path) {
   return std::string(std::strerror(error)) + " for " + operation + " ('" + path + "')";
