@@ -16,6 +16,8 @@
 #include <string_view>
 #include <utility>
 
+#include "kel/file/binary_file.h"
+
 class ByteReader {
  public:
   // bytes must outlive the reader; name appears in the end-of-file error.
@@ -37,17 +39,10 @@ class ByteReader {
     const std::size_t left = bytes_.size() - position_;
     if (left == 0) endOfFile();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + position_);
-    const unsigned b0 = p[0];
-    const unsigned length = uintLength(b0);
+    const unsigned length = uintLength(p[0]);
     if (length > left) endOfFile();
     position_ += length;
-    switch (length) {
-      case 1: return b0;
-      case 2: return ((b0 & 0x3Fu) << 8) | p[1];
-      case 3: return ((b0 & 0x1Fu) << 16) | (unsigned(p[1]) << 8) | p[2];
-      case 4: return ((b0 & 0x0Fu) << 24) | (unsigned(p[1]) << 16) | (unsigned(p[2]) << 8) | p[3];
-      default: return (unsigned(p[1]) << 24) | (unsigned(p[2]) << 16) | (unsigned(p[3]) << 8) | p[4];
-    }
+    return kel::file::decodeUInt(p);
   }
 
   // The next string as a view into the bytes, ending at its first NUL byte if it holds one.
@@ -96,13 +91,7 @@ class ByteReader {
   }
 
   // Number of bytes of an unsigned value whose first byte is b0.
-  static unsigned uintLength(unsigned b0) {
-    if (b0 < 0x80) return 1;
-    if (b0 < 0xC0) return 2;
-    if (b0 < 0xE0) return 3;
-    if (b0 < 0xF0) return 4;
-    return 5;
-  }
+  static unsigned uintLength(unsigned char b0) { return kel::file::uintLength(b0); }
 
   [[noreturn]] void endOfFile() const;
 
@@ -114,25 +103,8 @@ class ByteReader {
 
 // Appends value in the unsigned encoding (shortest form).
 inline void appendUInt(std::string& out, unsigned value) {
-  if (value < 0x80) {
-    out += static_cast<char>(value);
-  } else if (value < 0x4000) {
-    const char bytes[2] = {static_cast<char>(0x80 | (value >> 8)), static_cast<char>(value)};
-    out.append(bytes, 2);
-  } else if (value < 0x200000) {
-    const char bytes[3] = {static_cast<char>(0xC0 | (value >> 16)), static_cast<char>(value >> 8),
-                           static_cast<char>(value)};
-    out.append(bytes, 3);
-  } else if (value < 0x10000000) {
-    const char bytes[4] = {static_cast<char>(0xE0 | (value >> 24)), static_cast<char>(value >> 16),
-                           static_cast<char>(value >> 8), static_cast<char>(value)};
-    out.append(bytes, 4);
-  } else {
-    const char bytes[5] = {static_cast<char>(0xF0), static_cast<char>(value >> 24),
-                           static_cast<char>(value >> 16), static_cast<char>(value >> 8),
-                           static_cast<char>(value)};
-    out.append(bytes, 5);
-  }
+  char bytes[5];
+  out.append(bytes, kel::file::encodeUInt(value, bytes));
 }
 
 // Appends text as a string: its length as an int (twice the length as unsigned), then its bytes.

@@ -209,34 +209,7 @@ void BinaryFile::writeByte(unsigned char byte) {
 
 void BinaryFile::writeUInt(unsigned value) {
   char bytes[5];
-  std::size_t n;
-  if (value < 0x80u) {
-    bytes[0] = static_cast<char>(value);
-    n = 1;
-  } else if (value < 0x4000u) {
-    bytes[0] = static_cast<char>(0x80u | (value >> 8));
-    bytes[1] = static_cast<char>(value & 0xFFu);
-    n = 2;
-  } else if (value < 0x200000u) {
-    bytes[0] = static_cast<char>(0xC0u | (value >> 16));
-    bytes[1] = static_cast<char>((value >> 8) & 0xFFu);
-    bytes[2] = static_cast<char>(value & 0xFFu);
-    n = 3;
-  } else if (value < 0x10000000u) {
-    bytes[0] = static_cast<char>(0xE0u | (value >> 24));
-    bytes[1] = static_cast<char>((value >> 16) & 0xFFu);
-    bytes[2] = static_cast<char>((value >> 8) & 0xFFu);
-    bytes[3] = static_cast<char>(value & 0xFFu);
-    n = 4;
-  } else {
-    bytes[0] = static_cast<char>(0xF0u);
-    bytes[1] = static_cast<char>(value >> 24);
-    bytes[2] = static_cast<char>((value >> 16) & 0xFFu);
-    bytes[3] = static_cast<char>((value >> 8) & 0xFFu);
-    bytes[4] = static_cast<char>(value & 0xFFu);
-    n = 5;
-  }
-  writeBytes(bytes, n);
+  writeBytes(bytes, encodeUInt(value, bytes));
 }
 
 void BinaryFile::endOfFile() const { throw err::Error("End of file reached (" + name_ + ")"); }
@@ -245,31 +218,10 @@ unsigned BinaryFile::readUInt() {
   const std::size_t left = data_.size() - position_;
   if (left == 0) endOfFile();
   const auto* p = reinterpret_cast<const unsigned char*>(data_.data()) + position_;
-  const unsigned b0 = p[0];
-  std::size_t n;
-  unsigned value;
-  if (b0 < 0x80u) {
-    ++position_;
-    return b0;
-  } else if ((b0 & 0xC0u) == 0x80u) {
-    n = 2;
-    if (left < n) endOfFile();
-    value = ((b0 & 0x3Fu) << 8) | p[1];
-  } else if ((b0 & 0xE0u) == 0xC0u) {
-    n = 3;
-    if (left < n) endOfFile();
-    value = ((b0 & 0x1Fu) << 16) | (unsigned{p[1]} << 8) | p[2];
-  } else if ((b0 & 0xF0u) == 0xE0u) {
-    n = 4;
-    if (left < n) endOfFile();
-    value = ((b0 & 0x0Fu) << 24) | (unsigned{p[1]} << 16) | (unsigned{p[2]} << 8) | p[3];
-  } else {
-    n = 5;
-    if (left < n) endOfFile();
-    value = (unsigned{p[1]} << 24) | (unsigned{p[2]} << 16) | (unsigned{p[3]} << 8) | p[4];
-  }
+  const std::size_t n = uintLength(p[0]);
+  if (left < n) endOfFile();
   position_ += n;
-  return value;
+  return decodeUInt(p);
 }
 
 bool BinaryFile::readByte(unsigned char& byte) {

@@ -20,6 +20,56 @@
 
 namespace kel::file {
 
+// The unsigned encoding, for code that encodes or decodes it in memory.
+// Number of bytes of a value whose first byte is b0.
+inline unsigned uintLength(unsigned char b0) {
+  return b0 < 0x80 ? 1 : b0 < 0xC0 ? 2 : b0 < 0xE0 ? 3 : b0 < 0xF0 ? 4 : 5;
+}
+
+// Writes the shortest form of value to out (room for 5 bytes) and returns its length.
+inline std::size_t encodeUInt(unsigned value, char* out) {
+  if (value < 0x80u) {
+    out[0] = static_cast<char>(value);
+    return 1;
+  }
+  if (value < 0x4000u) {
+    out[0] = static_cast<char>(0x80u | (value >> 8));
+    out[1] = static_cast<char>(value);
+    return 2;
+  }
+  if (value < 0x200000u) {
+    out[0] = static_cast<char>(0xC0u | (value >> 16));
+    out[1] = static_cast<char>(value >> 8);
+    out[2] = static_cast<char>(value);
+    return 3;
+  }
+  if (value < 0x10000000u) {
+    out[0] = static_cast<char>(0xE0u | (value >> 24));
+    out[1] = static_cast<char>(value >> 16);
+    out[2] = static_cast<char>(value >> 8);
+    out[3] = static_cast<char>(value);
+    return 4;
+  }
+  out[0] = static_cast<char>(0xF0u);
+  out[1] = static_cast<char>(value >> 24);
+  out[2] = static_cast<char>(value >> 16);
+  out[3] = static_cast<char>(value >> 8);
+  out[4] = static_cast<char>(value);
+  return 5;
+}
+
+// The value whose uintLength(p[0]) bytes start at p; the caller has checked they are there.
+inline unsigned decodeUInt(const unsigned char* p) {
+  const unsigned b0 = p[0];
+  switch (uintLength(p[0])) {
+    case 1: return b0;
+    case 2: return ((b0 & 0x3Fu) << 8) | p[1];
+    case 3: return ((b0 & 0x1Fu) << 16) | (unsigned{p[1]} << 8) | p[2];
+    case 4: return ((b0 & 0x0Fu) << 24) | (unsigned{p[1]} << 16) | (unsigned{p[2]} << 8) | p[3];
+    default: return (unsigned{p[1]} << 24) | (unsigned{p[2]} << 16) | (unsigned{p[3]} << 8) | p[4];
+  }
+}
+
 class BinaryFile;
 
 // An object that can store itself in a BinaryFile and load itself again. version is the format
