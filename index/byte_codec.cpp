@@ -42,52 +42,6 @@ class Descriptor {
 
 }  // namespace
 
-std::string readWholeFile(const std::string& path, struct timespec* modified) {
-  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) throw kel::err::IOError(path);
-  struct stat info;
-  if (::fstat(fd.get(), &info) != 0) throw kel::err::IOError(path);
-  if (modified) *modified = info.st_mtim;
-  std::string bytes;
-  // The size is a hint: a file that grows or shrinks meanwhile is read to its actual end.
-  bytes.resize(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096);
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
-    const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw kel::err::IOError(path);
-    }
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
-  }
-  bytes.resize(filled);
-  return bytes;
-}
-
-std::string_view readFileInto(const std::string& path, std::string& buffer, struct stat* status) {
-  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) throw kel::err::IOError(path);
-  struct stat info;
-  if (::fstat(fd.get(), &info) != 0) throw kel::err::IOError(path);
-  if (status) *status = info;
-  const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096;
-  if (buffer.size() < expected) buffer.resize(expected);
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled == buffer.size()) buffer.resize(buffer.size() * 2);
-    const ssize_t got = ::read(fd.get(), buffer.data() + filled, buffer.size() - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw kel::err::IOError(path);
-    }
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
-  }
-  return std::string_view(buffer.data(), filled);
-}
-
 FileBytes::FileBytes(const std::string& path, struct timespec* modified) {
   const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) throw kel::err::IOError(path);

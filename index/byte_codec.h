@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "kel/file/binary_file.h"
+#include "kel/file/file_util.h"
 
 class ByteReader {
  public:
@@ -129,14 +130,7 @@ class FileBytes {
   std::size_t size_ = 0;
 };
 
-// Reads the whole file path into buffer, which keeps its size (and so its memory) from call to
-// call, and returns the bytes read as a view into it. With status, also gives the status of the
-// file opened (fstat). Throws kel::err::IOError(path).
-std::string_view readFileInto(const std::string& path, std::string& buffer,
-                              struct stat* status = nullptr);
-
-// The whole content of the file path; with modified, also its modification time as the open
-// file had it. Throws kel::err::IOError(path) when it cannot be opened or read.
-std::string readWholeFile(const std::string& path, struct timespec* modified = nullptr);
+// Whole files are read with kel::file::readFileInto.
+using kel::file::readFileInto;
 
 #endif

@@ -12,6 +12,7 @@
 
 #include "kel/err/error.h"
 #include "kel/err/kel_assert.h"
+#include "kel/file/file_util.h"
 
 namespace kel::file {
 
@@ -22,28 +23,6 @@ constexpr std::size_t writeChunk = 1 << 16;
 
 // Numbers the temporaries of this process, so two writers of one target never share a name.
 unsigned temporaryCounter = 0;
-
-void readWholeFile(const std::string& name, std::string& data) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw err::IOError(name);
-  struct stat info;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) data.reserve(static_cast<std::size_t>(info.st_size));
-  char block[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, block, sizeof block);
-    if (got > 0) {
-      data.append(block, static_cast<std::size_t>(got));
-    } else if (got == 0) {
-      break;
-    } else if (errno != EINTR) {
-      const int error = errno;
-      ::close(fd);
-      errno = error;
-      throw err::IOError(name);
-    }
-  }
-  ::close(fd);
-}
 
 // The directory that will hold name, for an open() of the directory itself.
 std::string directoryOf(const std::string& name) {
@@ -99,7 +78,7 @@ bool linkTemporary(int fd, const std::string& name, std::string& temporary) {
 BinaryFile::BinaryFile(const std::string& name, int mode)
     : name_(name), mode_(mode == 1 ? 1 : 0), uncaughtAtOpen_(std::uncaught_exceptions()) {
   if (mode_ == 0) {
-    readWholeFile(name_, data_);
+    data_.resize(readFileInto(name_, data_).size());
     return;
   }
   struct stat target;

@@ -1,5 +1,6 @@
 #include "kel/file/file_util.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -127,5 +128,37 @@ bool isTerminal(int fd) { return ::isatty(fd) == 1; }
 bool isTerminal(FILE* stream) { return stream != nullptr && isTerminal(::fileno(stream)); }
 
 void sleepSeconds(unsigned seconds) { ::sleep(seconds); }
+
+std::string_view readFileInto(const std::string& path, std::string& buffer, struct stat* status) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw err::IOError(path);
+  // Closes the descriptor on every way out, keeping errno of the failure being reported.
+  struct Closer {
+    int fd;
+    ~Closer() {
+      const int saved = errno;
+      ::close(fd);
+      errno = saved;
+    }
+  } closer{fd};
+  struct stat info;
+  if (::fstat(fd, &info) != 0) throw err::IOError(path);
+  if (status) *status = info;
+  // The size is a hint: a file that grows or shrinks meanwhile is read to its actual end.
+  const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 4096;
+  if (buffer.size() < expected) buffer.resize(expected);
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == buffer.size()) buffer.resize(buffer.size() * 2);
+    const ssize_t got = ::read(fd, buffer.data() + filled, buffer.size() - filled);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw err::IOError(path);
+    }
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  return std::string_view(buffer.data(), filled);
+}
 
 }  // namespace kel::file

@@ -6,11 +6,13 @@
 #ifndef KEL_FILE_FILE_UTIL_H
 #define KEL_FILE_FILE_UTIL_H
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 namespace kel::file {
 
@@ -57,6 +59,13 @@ void toSlashes(std::string& path);
 bool isTerminal(int fd);
 bool isTerminal(FILE* stream);
 void sleepSeconds(unsigned seconds);
+
+// Reads the whole file path into buffer, which keeps its size (and so its memory) from call to
+// call, and returns the bytes read as a view into it. With status, also gives the status of the
+// file opened (fstat). Throws kel::err::IOError(path) when it cannot be opened or read (a
+// directory fails in its read).
+std::string_view readFileInto(const std::string& path, std::string& buffer,
+                              struct stat* status = nullptr);
 
 }  // namespace kel::file
 
