@@ -13,20 +13,9 @@ set -eu
 HERE=$(cd "$(dirname "$0")" && pwd)
 BIN=$(cd "$(dirname "${1:-$HERE/../build/corvex}")" && pwd)/$(basename "${1:-corvex}")
 WORK=${2:-/tmp/corvex-index-bench}
-PAGES=${PAGES:-20000}
-PAGE_BYTES=${PAGE_BYTES:-5000}
-PER_DIR=${PER_DIR:-25}
 RUNS=${RUNS:-5}
 
-mkdir -p "$WORK"
-cd "$WORK"
-if [ ! -f tree.done ] || [ "$(cat tree.done)" != "$PAGES $PAGE_BYTES $PER_DIR" ]; then
-  c++ -O2 -std=c++17 -o make_tree "$HERE/make_tree.cpp"
-  rm -rf web idx
-  ./make_tree web "$PAGES" "$PAGE_BYTES" "$PER_DIR"
-  echo "$PAGES $PAGE_BYTES $PER_DIR" > tree.done
-fi
-echo "$WORK/web" > roots
+. "$HERE/synthetic_tree.sh"
 mkdir -p idx
 [ -f idx/global_index ] || "$BIN" -u -m 0 zzzzzz idx roots > /dev/null 2>&1
 cat web/*/*/*.html > /dev/null  # warm cache
