@@ -7,6 +7,19 @@
 
 #include <boost/regex.hpp>
 
+namespace {
+
+// Lets hit stand for term as well, once.
+void addSharedTerm(const Fundstelle& hit, unsigned int term) {
+  if (hit.term == term) return;
+  for (const unsigned int t : hit.sharedTerms) {
+    if (t == term) return;
+  }
+  hit.sharedTerms.push_back(term);
+}
+
+}  // namespace
+
 bool findHits(const char* begin, const char* end, Fundstellen& hits,
               const std::list<SearchTerm>& terms) {
   bool found = false;
@@ -19,8 +32,10 @@ bool findHits(const char* begin, const char* end, Fundstellen& hits,
     while (boost::regex_search(start, end, match, term.expression)) {
       found = true;
       const char* const matchBegin = match[0].first;
-      hits.emplace(static_cast<unsigned int>(matchBegin - begin),
-                   static_cast<unsigned int>(match[0].second - matchBegin), termIndex);
+      const auto [hit, inserted] =
+          hits.emplace(static_cast<unsigned int>(matchBegin - begin),
+                       static_cast<unsigned int>(match[0].second - matchBegin), termIndex);
+      if (!inserted) addSharedTerm(*hit, termIndex);
       if (matchBegin == end) break;  // the next start would lie beyond the end
       start = matchBegin + 1;
     }
@@ -55,7 +70,7 @@ bool scoreHits(const Fundstellen& hits, Fundstellen::const_iterator& first,
   unsigned int termBound = 0;
   for (auto it = hits.begin(); it != hits.end(); ++it) {
     order.push_back(it);
-    termBound = std::max(termBound, it->term + 1);
+    it->forEachTerm([&termBound](unsigned int t) { termBound = std::max(termBound, t + 1); });
   }
   const std::size_t n = order.size();
 
@@ -66,10 +81,12 @@ bool scoreHits(const Fundstellen& hits, Fundstellen::const_iterator& first,
   {
     unsigned int distinct = 0;
     for (std::size_t i = n; i-- > 0;) {
-      if (mark[order[i]->term] == 0) {
-        mark[order[i]->term] = 1;
-        ++distinct;
-      }
+      order[i]->forEachTerm([&](unsigned int t) {
+        if (mark[t] == 0) {
+          mark[t] = 1;
+          ++distinct;
+        }
+      });
       coveredFrom[i] = distinct;
     }
     std::fill(mark.begin(), mark.end(), 0);
@@ -80,24 +97,39 @@ bool scoreHits(const Fundstellen& hits, Fundstellen::const_iterator& first,
   std::vector<unsigned int> counts(termBound, 0);
   for (std::size_t i = 0; i < n; ++i) {
     const Fundstelle& b = *order[i];
-    ++counts[b.term];
-    mark[b.term] = i + 1;
-    unsigned int covered = 1;
-    for (std::size_t j = i + 1; j < n; ++j) {
-      const Fundstelle& a = *order[j];
-      // Spans only grow from here on by at least this much: no later hit can improve on best.
-      if (a.position - b.position >= best) break;
-      if (mark[a.term] != i + 1) {
-        mark[a.term] = i + 1;
+    unsigned int covered = 0;
+    const auto cover = [&mark, &covered, pass = i + 1](unsigned int t) {
+      if (mark[t] != pass) {
+        mark[t] = pass;
         ++covered;
       }
-      const std::uint32_t span = a.position + a.length - b.position;
-      if (covered == termCount && span < best) {
-        first = order[i];
-        last = order[j];
-        best = span;
+    };
+    b.forEachTerm([&](unsigned int t) {
+      ++counts[t];
+      cover(t);
+    });
+    if (covered == termCount) {
+      // A hit that stands for every term is a window of its own, and no later hit can end a
+      // shorter one from here.
+      if (b.length < best) {
+        first = last = order[i];
+        best = b.length;
         found = true;
-        break;
+      }
+    } else {
+      for (std::size_t j = i + 1; j < n; ++j) {
+        const Fundstelle& a = *order[j];
+        // Spans only grow from here on by at least this much: no later hit can improve on best.
+        if (a.position - b.position >= best) break;
+        a.forEachTerm(cover);
+        const std::uint32_t span = a.position + a.length - b.position;
+        if (covered == termCount && span < best) {
+          first = order[i];
+          last = order[j];
+          best = span;
+          found = true;
+          break;
+        }
       }
     }
     // No later hit can start a window holding every term.

@@ -14,12 +14,13 @@ std::list<SearchTerm> makeTerms(const std::vector<const char*>& patterns) {
   return terms;
 }
 
-// Hits as "position,length,term" separated by blanks.
+// Hits as "position,length,term" (more terms of one stretch joined by '+') separated by blanks.
 std::string describe(const Fundstellen& hits) {
   std::string out;
   for (const Fundstelle& f : hits) {
     out += (out.empty() ? "" : " ") + std::to_string(f.position) + "," +
-           std::to_string(f.length) + "," + std::to_string(f.term);
+           std::to_string(f.length) + ",";
+    f.forEachTerm([&out, &f](unsigned t) { out += (t == f.term ? "" : "+") + std::to_string(t); });
   }
   return out;
 }
@@ -33,7 +34,8 @@ TEST(Hits, FindHitsFindsEveryMatchOfEveryTerm) {
   } cases[] = {
       {{"aa"}, "xaaa", true, "1,2,0 2,2,0"},                      // overlapping matches
       {{"bar", "foo"}, "foo bar", true, "0,3,1 4,3,0"},          // ordered by position
-      {{"a.c", "abc"}, "abc", true, "0,3,0"},                    // same stretch: first term
+      {{"a.c", "abc"}, "abc", true, "0,3,0+1"},                  // one hit for both terms
+      {{"Haus", "x", "[H]aus"}, "Haus x Haus", true, "0,4,0+2 5,1,1 7,4,0+2"},
       {{"abcd", "ab"}, "abcd", true, "0,2,1 0,4,0"},             // same start: shorter first
       {{"^a"}, "aab", true, "0,1,0 1,1,0"},                      // each restart is a beginning
       {{"x*"}, "ab", true, "0,0,0 1,0,0 2,0,0"},                 // empty matches up to the end
@@ -69,7 +71,11 @@ TEST(Hits, ScoreHitsChoosesTheWindowAndScoresIt) {
       // From one start the first completing hit is taken, even if a later one ends sooner.
       {{"a", "b.{5}|c"}, "abcdefg", true, "0,1,0 1,6,1", 0.0},
       {{"foo", "nope"}, "foo foo", false, "", 0.0},
-      {{"abc", "a.c"}, "abc", false, "", 0.0},  // one hit for both: term 1 has none
+      // A hit stands for every term that matched its stretch, in the window and in the counts.
+      {{"abc", "a.c"}, "abc", true, "0,3,0+1 0,3,0+1", 0.0},
+      {{"Haus", "Haus"}, "Haus x Haus", true, "0,4,0+1 0,4,0+1", ln2 * ln2 / 4},
+      {{"Haus", "[H]aus", "x"}, "Haus x Haus", true, "0,4,0+1 5,1,2", 0.0},
+      {{"Haus", "x", "Haus"}, "x Haus x", true, "0,1,1 2,4,0+2", 0.0},
       // A window spanning no byte is no window: no infinite or undefined score.
       {{"x*"}, "abc", false, "", 0.0},
       {{"x*", "b"}, "ab", true, "1,0,0 1,1,1", 0.0},
