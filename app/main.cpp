@@ -34,10 +34,11 @@ using kel::html_write::makeHandle;
 // Path of the stored file list, computed on first use.
 std::string filesListPath;
 
-// Makes sure the index exists, looks the search string up and appends to rows the "Nothing
-// matched" row, or the "More than" row when the result limit is reached and then the results,
-// highest score first (among equal scores the later candidate first). Rows are only appended
-// once every candidate has been searched, so a failure leaves just the rows added before it.
+// Makes sure the index exists, looks the search string up and appends to rows the "More than"
+// row when the result limit is reached and then the results, highest score first (among equal
+// scores the later candidate first), or the "Nothing matched" row when there is neither a result
+// nor a "More than" row. Rows are only appended once every candidate has been searched, so a
+// failure leaves just the rows added before it.
 void searchAndRank(HTML_Elements& rows) {
   if (filesListPath.empty()) filesListPath = indexFilePath("files");
   struct stat info;
@@ -51,8 +52,11 @@ void searchAndRank(HTML_Elements& rows) {
   std::list<std::string> candidates;
   searchGlobalIndex(terms, patternFlags, candidates);
 
-  if (candidates.empty()) {
+  const auto nothingMatched = [&rows] {
     rows.add(messageRow("Nothing matched '" + argSearch.value() + "'"));
+  };
+  if (candidates.empty()) {
+    nothingMatched();
     return;
   }
 
@@ -66,12 +70,14 @@ void searchAndRank(HTML_Elements& rows) {
   unsigned resultCounter = 1;
   std::string title, text, anchor;
   double score = 0;
+  bool limitReached = false;
   for (const std::string& candidate : candidates) {
     // A negative limit compares as a huge unsigned one and is never reached.
     if (resultCounter > static_cast<unsigned>(maxResults)) {
       rows.add(messageRow(kel::format(
           "More than %li results - %i results were skipped (and have not been scored)!",
           static_cast<long>(maxResults), static_cast<int>(candidates.size()) - maxResults)));
+      limitReached = true;
       break;
     }
     if (!searchFile(candidate, terms, title, text, anchor, maxLength, maxKilobytes, score)) {
@@ -84,6 +90,8 @@ void searchAndRank(HTML_Elements& rows) {
                     makeHandle<HTML_Text>(substituteTemplate(templ, url, text, title, scoreText)));
     ++resultCounter;
   }
+  // Candidates of which none held a window of hits: the page says so rather than end bare.
+  if (ranking.empty() && !limitReached) nothingMatched();
   for (auto it = ranking.rbegin(); it != ranking.rend(); ++it) rows.add(it->second);
 }
 
