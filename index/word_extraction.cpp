@@ -52,12 +52,16 @@ char entityReplacement(std::string_view name) {
   return name == "szlig" ? '\xDF' : 0;
 }
 
+// What becomes of an entity that gives no umlaut or sharp s.
+enum class OtherEntities { remove, keep };
+
 // Writes text with its entities resolved to out and returns true; returns false, out untouched,
 // when text holds no '&' and so stays as it is. The rule "resume one after the entity's start"
 // means: after an entity replaced by a character, go on behind the ';'; after one removed without
 // trace, the character behind the ';' now stands at the entity's start and is taken over
-// literally.
-bool decodeInto(std::string_view in, std::string& out) {
+// literally. Kept entities are passed over exactly as removed ones are, so keeping them changes
+// nothing else in the text.
+bool decodeInto(std::string_view in, std::string& out, OtherEntities others) {
   std::size_t amp = in.find('&');
   if (amp == std::string_view::npos) return false;
   out.clear();
@@ -73,9 +77,12 @@ bool decodeInto(std::string_view in, std::string& out) {
     i = semicolon + 1;
     if (replacement) {
       out.push_back(replacement);
-    } else if (i < in.size()) {
-      out.push_back(in[i]);
-      ++i;
+    } else {
+      if (others == OtherEntities::keep) out.append(in.data() + amp, i - amp);
+      if (i < in.size()) {
+        out.push_back(in[i]);
+        ++i;
+      }
     }
     amp = in.find('&', i);
   }
@@ -300,7 +307,11 @@ class DistinctWords {
 
 void decodeEntities(std::string& text) {
   std::string out;
-  if (decodeInto(text, out)) text.swap(out);
+  if (decodeInto(text, out, OtherEntities::remove)) text.swap(out);
+}
+
+void decodeUmlautEntities(std::string& text, std::string& scratch) {
+  if (decodeInto(text, scratch, OtherEntities::keep)) text.swap(scratch);
 }
 
 void splitWords(std::list<std::string>& out, const std::string& text, const std::string* wordChars,
@@ -351,7 +362,9 @@ void collectFileWords(DistinctWords& distinct, const std::string& fileName) {
   };
   while (eater.nextTag(tag, attributes)) {
     if (eater.textBefore.empty()) continue;
-    forEachIndexWord(decodeInto(eater.textBefore, decoded) ? decoded : eater.textBefore, add);
+    forEachIndexWord(
+        decodeInto(eater.textBefore, decoded, OtherEntities::remove) ? decoded : eater.textBefore,
+        add);
   }
 }
 

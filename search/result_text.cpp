@@ -10,6 +10,7 @@
 #include "app/options.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
+#include "index/word_extraction.h"
 #include "kel/html_read/html_eater.h"
 #include "search/hits.h"
 
@@ -18,11 +19,13 @@ namespace {
 const char* const tooBigText = "text-search skipped (file too big)";
 const char* const noBodyText = "has no body";
 
-// Moves the reader's text in front of the last tag into piece; the reader starts its next
-// text afresh, so the buffers are only exchanged.
-void takeText(kel::html_read::HTML_Eater& eater, std::string& piece) {
+// Moves the reader's text in front of the last tag into piece, with the entities of umlauts and
+// sharp s turned into those letters, so that the words of the text are those the index holds
+// while the text still shows as written. scratch is working space.
+void takeText(kel::html_read::HTML_Eater& eater, std::string& piece, std::string& scratch) {
   piece.clear();
   piece.swap(eater.textBefore);
+  decodeUmlautEntities(piece, scratch);
 }
 
 // The name given by a "name=" in the attribute text of an a tag, or false when there is none.
@@ -104,6 +107,7 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
   std::string tag;
   std::string attributes;
   std::string piece;
+  std::string scratch;
 
   bool inBody = false;
   while (eater.nextTag(tag, attributes)) {
@@ -115,7 +119,7 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
     title.clear();
     while (eater.nextTag(tag, attributes)) {
       if (!eater.textBefore.empty()) {
-        takeText(eater, piece);
+        takeText(eater, piece, scratch);
         title += ' ';
         title += piece;
       }
@@ -145,7 +149,7 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
   std::string name;
   while (eater.nextTag(tag, attributes)) {
     if (!eater.textBefore.empty()) {
-      takeText(eater, piece);
+      takeText(eater, piece, scratch);
       collapseSpaces(piece);
       body += ' ';
       body += piece;

@@ -18,6 +18,9 @@ using NamedAnchors = std::list<NamedAnchor>;
 
 // Reads fileName and decides whether it is a result for terms; returns true when it is.
 //
+// Text is read as the index reads it: in the title and the body the entities that the index reads
+// as umlauts or sharp s are those bytes, other entities stay as written.
+//
 // title: the text of the last title element of the head (collapsed), or "Not set" without one.
 // text, anchor, score:
 // - a file larger than maxKilobytes * 1024 bytes: "text-search skipped (file too big)", no

@@ -85,6 +85,9 @@ TEST(ResultText, SearchFile) {
       {"<title>A</title><title>B</title><body>Haus", {"Haus"}, 4, 0, true, "A",
        "text-search skipped (file too big)", "", 0.0},
       {"<p>Haus</p>", {"Haus"}, 4, 0, true, "Not set", "has no body", "", 0.0},
+      // The entities the index reads as umlauts are those letters; others stay as written.
+      {"<title>K&uuml;che &amp;</title><body>Die K&uuml;che&nbsp;&auml;rger</body>", {"K\xFC" "che"},
+       300, 150, true, "K\xFC" "che &amp;", "Die <b>K\xFC" "che</b>&nbsp;&auml;rger", "", 0.0},
       {"<body>Haus", {"Haus"}, 4, -1, true, "Not set", "text-search skipped (file too big)", "", 0},
   };
   testutil::TempDir dir;
