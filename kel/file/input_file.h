@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "kel/err/noncopyable.h"
 
@@ -32,6 +33,13 @@ class InputFile : kel_boost::noncopyable {
   void setWrap(unsigned width, const std::string& breakText, int breakOffset);
 
   bool getLine(std::string& line);
+
+  // The bytes read ahead and not yet delivered by getLine, as far as they are buffered: before
+  // the first getLine, the start of the file (up to blockSize bytes, fewer only when the file is
+  // shorter). Valid until the next getLine.
+  std::string_view buffered() const {
+    return std::string_view(buffer_.get() + position_, count_ - position_);
+  }
 
   const std::string& name() const { return name_; }
   // The number of lines delivered so far that ended with their '\n' (cut pieces and a last line

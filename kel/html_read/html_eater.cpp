@@ -4,6 +4,7 @@
 
 #include "kel/err/error.h"
 #include "kel/err/format.h"
+#include "kel/html_read/charset.h"
 
 namespace kel::html_read {
 
@@ -21,10 +22,25 @@ std::string::size_type findChar(const std::string& text, std::string::size_type 
 
 }  // namespace
 
-HTML_Eater::HTML_Eater(const std::string& fileName, bool lowerCaseTags)
-    : input(fileName, kBlockSize), lowerCaseTags(lowerCaseTags) {
+HTML_Eater::HTML_Eater(const std::string& fileName, bool lowerCaseTags, BeyondLatin1 beyond)
+    : input(fileName, kBlockSize), lowerCaseTags(lowerCaseTags), beyond_(beyond) {
+  static_assert(kBlockSize >= kCharsetScanLength, "the first block holds the declaration");
   input.setWrap(kWrapWidth, "><", 1);
+  utf8_ = declaresUtf8(input.buffered());
   if (!input.getLine(buffer)) fail("HTML-File without content");
+  if (utf8_ && buffer.compare(0, 3, "\xEF\xBB\xBF") == 0) buffer.erase(0, 3);
+  decodeLine(buffer);
+}
+
+void HTML_Eater::decodeLine(std::string& line) {
+  // A line never ends inside a character: it ends at a newline or right behind a '>'.
+  if (utf8_ && utf8ToLatin1(line, decoded_, beyond_)) line.swap(decoded_);
+}
+
+bool HTML_Eater::readLine(std::string& into) {
+  if (!input.getLine(into)) return false;
+  decodeLine(into);
+  return true;
 }
 
 HTML_Eater::~HTML_Eater() = default;
@@ -36,7 +52,7 @@ void HTML_Eater::fail(const char* what) {
 
 bool HTML_Eater::appendLine() {
   do {
-    if (!input.getLine(line)) return false;
+    if (!readLine(line)) return false;
   } while (line.empty());
   if (bufferEmpty()) {
     // Nothing is pending, so no position into buffer is in use but searchPos: take the line

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kel/file/input_file.h"
+#include "kel/html_read/utf8.h"
 
 namespace kel::html_read {
 
@@ -14,13 +15,20 @@ namespace kel::html_read {
 // nothing). Text after the last tag, and a tag left open at the end of the file, are never
 // delivered. Memory stays bounded by the text since the previous tag plus the lines read while
 // looking for the end of the current tag or comment.
+//
+// A page that declares UTF-8 at its start (declaresUtf8) is read as Latin-1 text: each line is
+// turned into Latin-1 (utf8ToLatin1, with the given treatment of characters beyond Latin-1)
+// before its tags are looked for, and a byte order mark at the start of the file is dropped.
+// Every other page is read byte for byte.
 class HTML_Eater {
  public:
   // Opens fileName and reads its first line. lowerCaseTags selects how tag names are folded
-  // (ASCII letters only): to lower case when true, to upper case when false.
+  // (ASCII letters only): to lower case when true, to upper case when false. beyond says what
+  // a character beyond Latin-1 of a UTF-8 page becomes.
   // Throws kel::err::IOError when the file cannot be opened, and kel::err::Error
   // "Error in <file> (#0): HTML-File without content" when the file is empty.
-  explicit HTML_Eater(const std::string& fileName, bool lowerCaseTags = true);
+  explicit HTML_Eater(const std::string& fileName, bool lowerCaseTags = true,
+                      BeyondLatin1 beyond = BeyondLatin1::separator);
   virtual ~HTML_Eater();
 
   HTML_Eater(const HTML_Eater&) = delete;
@@ -34,10 +42,16 @@ class HTML_Eater {
   // still open at the end of the file.
   bool nextTag(std::string& tag, std::string& attributes);
 
+  // True when the page declares UTF-8 and is read as described above; its text then holds
+  // character references to be resolved by HTML's rules (resolveCharRefs).
+  bool utf8() const { return utf8_; }
+
   // The text in front of the tag most recently returned by nextTag; users may take it over.
   std::string textBefore;
 
  private:
+  void decodeLine(std::string& line);
+  bool readLine(std::string& into);
   bool appendLine();
   bool bufferEmpty() const { return pending.empty() && start == buffer.size(); }
   [[noreturn]] void fail(const char* what);
@@ -51,7 +65,10 @@ class HTML_Eater {
   std::string::size_type start = 0;
   std::string::size_type searchPos = 0;  // absolute index in buffer, never below start
   std::string line;                      // reused for every line read
+  std::string decoded_;                  // reused for every line turned into Latin-1
   const bool lowerCaseTags;
+  const BeyondLatin1 beyond_;
+  bool utf8_ = false;
 };
 
 }  // namespace kel::html_read

@@ -65,6 +65,20 @@ TEST(HTML_Eater, DeliversTagsAttributesAndTextBefore) {
   }
   testutil::writeFile(dir / "p.html", "<p Class=X>\xE4<b\xE4>");
   EXPECT_EQ((Tags{"P|Class=X|", "B\xE4||\xE4"}), tagsOf(dir / "p.html", false));
+
+  // A page in UTF-8 is read as Latin-1; its byte order mark is dropped, a later one is a
+  // character beyond Latin-1.
+  testutil::writeFile(dir / "p.html", "\xEF\xBB\xBF" "\xC3\xA4<a name=\xE2\x80\x94>\xEF\xBB\xBF<p>");
+  for (const auto beyond : {kel::html_read::BeyondLatin1::separator,
+                            kel::html_read::BeyondLatin1::reference}) {
+    HTML_Eater eater(dir / "p.html", true, beyond);
+    EXPECT_TRUE(eater.utf8());
+    std::string tag, attributes, all;
+    while (eater.nextTag(tag, attributes)) all += tag + "|" + attributes + "|" + eater.textBefore + ";";
+    EXPECT_EQ(all, beyond == kel::html_read::BeyondLatin1::separator
+                       ? "a|name= |\xE4;p|| ;"
+                       : "a|name=&#8212;|\xE4;p||&#65279;;");
+  }
 }
 
 TEST(HTML_Eater, ReportsEmptyFilesAndUnclosedCommentsWithTheLineCount) {
