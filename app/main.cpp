@@ -1,6 +1,8 @@
 // Corvex: searches local trees of HTML files and prints the results as one HTML page on
 // standard output, and nothing else there.
 //
+// A search string that is UTF-8 of Latin-1 characters only is searched as Latin-1.
+//
 // A failure while the index is prepared or the candidates are searched ends, with -x, in an
 // "aborted" row of the page and exit status 0; any other failure (parsing the command line,
 // printing the page, or the search without -x) in an error page on standard output with -x, or
@@ -20,6 +22,7 @@
 #include "index/lookup.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
+#include "kel/html_read/utf8.h"
 #include "kel/html_write/html_element.h"
 #include "search/file_collection.h"
 #include "search/result_text.h"
@@ -107,6 +110,11 @@ void addAbortRow(HTML_Elements& rows, const std::string& reason) {
 int main(int argc, char** argv) {
   try {
     programInfo.init(argc, argv);
+    // A search typed on a UTF-8 terminal or sent by a UTF-8 form: the index and the page are
+    // Latin-1.
+    if (const auto latin1 = kel::html_read::utf8AsLatin1(argSearch.value())) {
+      argSearch.setValue(*latin1, false);
+    }
 
     const ElementHandle heading = makeHeading(argSearch.value());
     const auto rows = makeHandle<HTML_Elements>();

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kel/html_read/char_refs.h"
 #include "kel/html_read/html_eater.h"
 
 const std::string wordCharacters =
@@ -348,7 +349,7 @@ namespace {
 
 // Hands the index words of fileName's body to distinct; see addFileWords.
 void collectFileWords(DistinctWords& distinct, const std::string& fileName) {
-  kel::html_read::HTML_Eater eater(fileName, true);
+  kel::html_read::HTML_Eater eater(fileName, true, kel::html_read::BeyondLatin1::separator);
   std::string tag;
   std::string attributes;
   bool inBody = false;
@@ -360,11 +361,16 @@ void collectFileWords(DistinctWords& distinct, const std::string& fileName) {
   const auto add = [&distinct](std::string_view word, std::size_t available) {
     distinct.add(word, available);
   };
+  // A page in UTF-8 resolves its references as browsers do; any other keeps the old rule, so
+  // indexes of Latin-1 sites stay as they are.
+  const bool utf8 = eater.utf8();
   while (eater.nextTag(tag, attributes)) {
     if (eater.textBefore.empty()) continue;
-    forEachIndexWord(
-        decodeInto(eater.textBefore, decoded, OtherEntities::remove) ? decoded : eater.textBefore,
-        add);
+    const bool changed =
+        utf8 ? kel::html_read::resolveCharRefs(eater.textBefore, decoded,
+                                               kel::html_read::BeyondLatin1::separator)
+             : decodeInto(eater.textBefore, decoded, OtherEntities::remove);
+    forEachIndexWord(changed ? decoded : eater.textBefore, add);
   }
 }
 

@@ -48,7 +48,9 @@ void addPageText(std::set<std::string>& words, std::string text);
 // The words of an HTML file: the text in front of every tag that follows the first tag named
 // exactly "body" (after folding to lower case), each piece through addPageText. Text before that
 // tag, text after the last tag and attribute values are not read; a file without such a tag has
-// no words. Throws what kel::html_read::HTML_Eater throws; words then holds what was read so far.
+// no words. A page that declares UTF-8 is read as Latin-1 with every character beyond Latin-1 a
+// separator, and its character references are resolved by HTML's rules instead of
+// decodeEntities (a reference beyond Latin-1 separating words too). Throws what kel::html_read::HTML_Eater throws; words then holds what was read so far.
 void addFileWords(std::set<std::string>& words, const std::string& fileName);
 
 // Reads the words of page after page as addFileWords does, keeping its buffers from one page to

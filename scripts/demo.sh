@@ -15,17 +15,14 @@ index_dir="$build_dir/demo-index"
 roots="$build_dir/demo-roots.txt"
 log="$build_dir/demo.log"
 
-# The sample pages are ISO-8859-1. On a UTF-8 terminal a search such as 'Küche' is converted to
-# it, and a page shown on the terminal is converted back; redirected output keeps the bytes.
-search=$query
+# Corvex takes a search typed on a UTF-8 terminal ('Küche') as it is and prints its page in
+# ISO-8859-1; on a UTF-8 terminal the page is converted for display, redirected output keeps the
+# bytes.
 utf8_terminal=false
 if [ "$(locale charmap 2>/dev/null)" = UTF-8 ] && command -v iconv > /dev/null; then
   utf8_terminal=true
-  if latin1=$(printf '%s' "$query" | iconv -f UTF-8 -t ISO-8859-1 2> /dev/null); then
-    search=$latin1
-  fi
 fi
-run() { "$corvex" -u -p "file://" "$search" "$index_dir" "$roots" 2> "$log"; }
+run() { "$corvex" -u -p "file://" "$query" "$index_dir" "$roots" 2> "$log"; }
 
 mkdir -p "$index_dir"
 printf '%s\n' "$source_dir/examples" > "$roots"

@@ -11,6 +11,7 @@
 #include "kel/err/error.h"
 #include "kel/err/format.h"
 #include "index/word_extraction.h"
+#include "kel/html_read/char_refs.h"
 #include "kel/html_read/html_eater.h"
 #include "search/hits.h"
 
@@ -19,13 +20,21 @@ namespace {
 const char* const tooBigText = "text-search skipped (file too big)";
 const char* const noBodyText = "has no body";
 
-// Moves the reader's text in front of the last tag into piece, with the entities of umlauts and
-// sharp s turned into those letters, so that the words of the text are those the index holds
-// while the text still shows as written. scratch is working space.
+// Moves the reader's text in front of the last tag into piece, with the entities that the index
+// reads as letters turned into them: in a UTF-8 page every character reference (resolveCharRefs;
+// markup characters and characters beyond Latin-1 stay references), in any other page the
+// entities of umlauts and sharp s. So the words of the text are those the index holds, while the
+// text still shows as written. scratch is working space.
 void takeText(kel::html_read::HTML_Eater& eater, std::string& piece, std::string& scratch) {
   piece.clear();
   piece.swap(eater.textBefore);
-  decodeUmlautEntities(piece, scratch);
+  if (eater.utf8()) {
+    if (kel::html_read::resolveCharRefs(piece, scratch, kel::html_read::BeyondLatin1::reference)) {
+      piece.swap(scratch);
+    }
+  } else {
+    decodeUmlautEntities(piece, scratch);
+  }
 }
 
 // The name given by a "name=" in the attribute text of an a tag, or false when there is none.
@@ -103,7 +112,7 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
   const bool tooBig =
       static_cast<std::int64_t>(status.st_size) > static_cast<std::int64_t>(maxKilobytes) * 1024;
 
-  kel::html_read::HTML_Eater eater(fileName, true);
+  kel::html_read::HTML_Eater eater(fileName, true, kel::html_read::BeyondLatin1::reference);
   std::string tag;
   std::string attributes;
   std::string piece;

@@ -19,7 +19,10 @@ using NamedAnchors = std::list<NamedAnchor>;
 // Reads fileName and decides whether it is a result for terms; returns true when it is.
 //
 // Text is read as the index reads it: in the title and the body the entities that the index reads
-// as umlauts or sharp s are those bytes, other entities stay as written.
+// as umlauts or sharp s are those bytes, other entities stay as written. A page that declares
+// UTF-8 is read as Latin-1 text, characters beyond Latin-1 written as "&#N;" and its character
+// references resolved as browsers do ('<', '>', '&' and characters beyond Latin-1 staying
+// references), so the title and the excerpt show right in a Latin-1 page.
 //
 // title: the text of the last title element of the head (collapsed), or "Not set" without one.
 // text, anchor, score:

@@ -98,6 +98,14 @@ TEST(WordExtraction, AddFileWordsReadsOnlyTheBody) {
       {"<html><p>kein body</p></html>", {}},
       {"<body\tclass=x><p>nichts</p><bodyx>nichts<p>", {}},
       {"<body>Ha<!-- x -->us<p>zweiter<body>dritter<p>", {"Haus", "dritter", "zweiter"}},
+      // A page that declares UTF-8: characters beyond Latin-1 and references to them separate
+      // words, references resolve as in browsers, bytes outside a UTF-8 sequence stay.
+      {"<meta charset=utf-8><body>Gr\xC3\xB6\xC3\x9F" "e System\xC3\xA4nderungen Doporu\xC4\x8D"
+       "ení Hallo&nbsp;Welt &auml;rger&mdash;Bl\xFC" "te AT&amp;T<p>",
+       {"Bl\xFC" "te", "Doporu", "Gr\xF6\xDF" "e", "Hallo", "System\xE4nderungen", "Welt",
+        "\xE4rger"}},
+      {std::string(1024, ' ') + "<meta charset=utf-8><body>System\xC3\xA4nderungen<p>",
+       {"System", "nderungen"}},
   };
   testutil::TempDir dir;
   const std::string path = dir / "page.html";
