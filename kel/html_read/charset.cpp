@@ -4,7 +4,7 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace kel::html_read {
 
@@ -187,6 +187,10 @@ class Prescan {
   // The encoding of the first meta that names one, or none.
   std::optional<Encoding> run() {
     while (pos_ < b_.size()) {
+      // Only a '<' starts anything the scan looks at.
+      const std::size_t lt = b_.find('<', pos_);
+      if (lt == std::string_view::npos) return std::nullopt;
+      pos_ = lt;
       const std::string_view rest = b_.substr(pos_);
       if (rest.substr(0, 4) == "<!--") {
         const std::size_t end = b_.find("-->", pos_ + 2);
@@ -203,9 +207,8 @@ class Prescan {
       } else if (rest.size() >= 2 && rest[0] == '<' &&
                  (isLetter(rest[1]) || (rest[1] == '/' && rest.size() >= 3 && isLetter(rest[2])))) {
         while (pos_ < b_.size() && !isSpace(b_[pos_]) && b_[pos_] != '>') ++pos_;
-        std::string name, value;
         bool atEnd = false;
-        while (attribute(name, value, atEnd)) {
+        while (attribute(name_, value_, atEnd)) {
         }
         if (atEnd) return std::nullopt;
       } else if (rest.size() >= 2 && rest[0] == '<' &&
@@ -225,27 +228,26 @@ class Prescan {
   // The attributes of a meta tag, up to its '>'. Returns the encoding it names, or none; atEnd
   // tells that the bytes ran out first.
   std::optional<Encoding> meta(bool& atEnd) {
-    std::vector<std::string> seen;  // only the first of equally named attributes counts
+    // Of equally named attributes only the first counts; only these three names matter.
+    bool seenHttpEquiv = false, seenContent = false, seenCharset = false;
     bool gotPragma = false;
     std::optional<bool> needPragma;
     std::optional<Encoding> charset;
-    std::string name, value;
-    while (attribute(name, value, atEnd)) {
-      if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
-      seen.push_back(name);
-      if (name == "http-equiv") {
-        if (value == "content-type") gotPragma = true;
-      } else if (name == "content") {
-        if (!charset) {
-          if (const std::optional<std::string> label = charsetInContent(value)) {
-            if (const std::optional<Encoding> e = encodingOf(*label)) {
-              charset = e;
-              needPragma = true;
-            }
+    while (attribute(name_, value_, atEnd)) {
+      if (name_ == "http-equiv") {
+        if (std::exchange(seenHttpEquiv, true)) continue;
+        if (value_ == "content-type") gotPragma = true;
+      } else if (name_ == "content") {
+        if (std::exchange(seenContent, true) || charset) continue;
+        if (const std::optional<std::string> label = charsetInContent(value_)) {
+          if (const std::optional<Encoding> e = encodingOf(*label)) {
+            charset = e;
+            needPragma = true;
           }
         }
-      } else if (name == "charset") {
-        charset = encodingOf(value);
+      } else if (name_ == "charset") {
+        if (std::exchange(seenCharset, true)) continue;
+        charset = encodingOf(value_);
         needPragma = false;
       }
     }
@@ -256,25 +258,25 @@ class Prescan {
   // Reads the next attribute of a tag into name and value (both folded to lower case) and returns
   // true; returns false at the tag's '>' or when the bytes run out (atEnd).
   bool attribute(std::string& name, std::string& value, bool& atEnd) {
-    name.clear();
     value.clear();
     while (pos_ < b_.size() && (isSpace(b_[pos_]) || b_[pos_] == '/')) ++pos_;
     if (pos_ == b_.size()) return !(atEnd = true);
     if (b_[pos_] == '>') return false;
-    for (;; ++pos_) {
-      if (pos_ == b_.size()) return !(atEnd = true);
-      const char c = b_[pos_];
-      if (c == '=' && !name.empty()) {
-        ++pos_;
-        return attributeValue(value, atEnd);
-      }
-      if (isSpace(c)) break;
-      if (c == '/' || c == '>') return true;
-      name += toLower(c);
+    // The name runs up to white space, '/' or '>', or up to a '=' that is not its first byte.
+    const std::size_t start = pos_;
+    while (pos_ < b_.size() && !isSpace(b_[pos_]) && b_[pos_] != '/' && b_[pos_] != '>' &&
+           !(b_[pos_] == '=' && pos_ > start)) {
+      ++pos_;
     }
-    while (pos_ < b_.size() && isSpace(b_[pos_])) ++pos_;
     if (pos_ == b_.size()) return !(atEnd = true);
-    if (b_[pos_] != '=') return true;
+    assignFolded(name, start, pos_);
+    const char c = b_[pos_];
+    if (c == '/' || c == '>') return true;
+    if (c != '=') {
+      while (pos_ < b_.size() && isSpace(b_[pos_])) ++pos_;
+      if (pos_ == b_.size()) return !(atEnd = true);
+      if (b_[pos_] != '=') return true;
+    }
     ++pos_;
     return attributeValue(value, atEnd);
   }
@@ -284,26 +286,28 @@ class Prescan {
     if (pos_ == b_.size()) return !(atEnd = true);
     const char quote = b_[pos_];
     if (quote == '"' || quote == '\'') {
-      for (++pos_; pos_ < b_.size(); ++pos_) {
-        if (b_[pos_] == quote) {
-          ++pos_;
-          return true;
-        }
-        value += toLower(b_[pos_]);
-      }
-      return !(atEnd = true);
+      const std::size_t close = b_.find(quote, pos_ + 1);
+      if (close == std::string_view::npos) return !(atEnd = true);
+      assignFolded(value, pos_ + 1, close);
+      pos_ = close + 1;
+      return true;
     }
     if (quote == '>') return true;
-    for (; pos_ < b_.size(); ++pos_) {
-      const char c = b_[pos_];
-      if (isSpace(c) || c == '>') return true;
-      value += toLower(c);
-    }
-    return !(atEnd = true);
+    const std::size_t start = pos_;
+    while (pos_ < b_.size() && !isSpace(b_[pos_]) && b_[pos_] != '>') ++pos_;
+    if (pos_ == b_.size()) return !(atEnd = true);
+    assignFolded(value, start, pos_);
+    return true;
+  }
+
+  void assignFolded(std::string& to, std::size_t from, std::size_t end) const {
+    to.assign(b_.data() + from, end - from);
+    for (char& c : to) c = toLower(c);
   }
 
   const std::string_view b_;
   std::size_t pos_ = 0;
+  std::string name_, value_;  // the attribute last read, reused
 };
 
 // The encoding an XML declaration at byte 0 names, or none.
@@ -325,11 +329,27 @@ std::optional<Encoding> xmlDeclaration(std::string_view b) {
   return encodingOf(declaration.substr(p + 1, close - p - 1));
 }
 
+// False when no label of UTF-8 or UTF-16 can occur in bytes: every one of them holds "utf",
+// "ucs" or "unicode". Most pages are told apart by this alone, without a scan of their tags.
+bool mayNameUnicode(std::string_view bytes) {
+  for (const char u : {'u', 'U'}) {
+    for (std::size_t i = bytes.find(u); i != std::string_view::npos; i = bytes.find(u, i + 1)) {
+      const std::string_view rest = bytes.substr(i + 1);
+      if (startsWithNoCase(rest, "tf") || startsWithNoCase(rest, "cs") ||
+          startsWithNoCase(rest, "nicode")) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool declaresUtf8(std::string_view start) {
   start = start.substr(0, kCharsetScanLength);
   if (start.substr(0, 3) == "\xEF\xBB\xBF") return true;
+  if (!mayNameUnicode(start)) return false;
   std::optional<Encoding> found = Prescan(start).run();
   if (!found) found = xmlDeclaration(start);
   return found && *found != Encoding::other;
