@@ -3,8 +3,11 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 Q ?= Haus
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 20
 
-.PHONY: all deps build test test-asan demo bench clean
+.PHONY: all deps build test test-asan demo bench fuzz fuzz-build fuzz-smoke clean
 
 all: build
 
@@ -18,6 +21,7 @@ build: deps
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) fuzz-smoke
 
 # The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
@@ -38,5 +42,20 @@ bench: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVEX_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The fuzz targets of fuzz/ (clang, libFuzzer, ASan+UBSan) and their seeds from examples/.
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCORVEX_FUZZ=ON -DCORVEX_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	fuzz/make_seeds.sh $(FUZZ_BUILD)/corvex $(FUZZ_BUILD)/fuzz/seeds
+
+# Every target for FUZZ_SECONDS; findings are left in $(BUILD)/fuzz-findings.
+fuzz: fuzz-build
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(BUILD)/fuzz-findings
+
+# The short run of `make test`.
+fuzz-smoke: fuzz-build
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS) $(BUILD)/fuzz-findings
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

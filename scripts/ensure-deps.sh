@@ -2,7 +2,8 @@
 # Installs the Debian packages that building and testing Corvex needs, but only
 # those that are missing. As a non-root user it names the command to run instead.
 set -euo pipefail
-packages=(cmake make g++ pkg-config libboost-regex-dev libgtest-dev libbenchmark-dev)
+packages=(cmake make g++ pkg-config libboost-regex-dev libgtest-dev libbenchmark-dev
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,113 @@
+// The HTML reader and word extraction over arbitrary bytes.
+//
+// Properties: the line reader, cutting as the program has it cut pages, gives the file back byte
+// for byte through its lines, and every piece it cuts is at most 160 bytes long, ends with '>'
+// and is followed by a piece that begins with '<'; the tag reader delivers folded tag names
+// without blanks and texts without '<', or one of its two documented errors; the page reader that
+// is reused from page to page finds exactly the words of addFileWords, each an index word made of
+// word characters, in ascending order.
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fuzz_util.h"
+#include "index/word_extraction.h"
+#include "kel/err/error.h"
+#include "kel/file/input_file.h"
+#include "kel/html_read/html_eater.h"
+
+namespace {
+
+constexpr unsigned kCutWidth = 160;
+
+void checkLines(const std::string& path, const std::string& page) {
+  kel::file::InputFile input(path, 2048);
+  input.setWrap(kCutWidth, "><", 1);
+  std::string line;
+  std::string back;
+  unsigned newlines = 0;
+  bool afterCut = false;
+  while (input.getLine(line)) {
+    if (afterCut) fuzz::check(!line.empty() && line.front() == '<', "a cut piece is followed by '<'");
+    back += line;
+    if (input.lineCount() != newlines) {
+      newlines = input.lineCount();
+      back += '\n';
+      afterCut = false;
+      continue;
+    }
+    // A piece without its '\n' is a cut piece, unless it is the last line of the file.
+    afterCut = back.size() < page.size();
+    if (afterCut) {
+      fuzz::check(!line.empty() && line.size() <= kCutWidth && line.back() == '>',
+                  "a cut piece is at most 160 bytes and ends with '>'", fuzz::quoted(line));
+    }
+  }
+  fuzz::check(back == page, "the lines give the file back byte for byte",
+              fuzz::quoted(back) + " instead of " + fuzz::quoted(page));
+}
+
+bool isReaderError(const kel::err::Error& e, const std::string& path) {
+  const std::string what = e.what();
+  const std::string head = "Error in " + path + " (#";
+  return what.compare(0, head.size(), head) == 0 &&
+         (what.find("): HTML-File without content") != std::string::npos ||
+          what.find("): Unclosed comment") != std::string::npos);
+}
+
+void checkTags(const std::string& path) {
+  try {
+    kel::html_read::HTML_Eater eater(path, true);
+    std::string tag;
+    std::string attributes;
+    while (eater.nextTag(tag, attributes)) {
+      for (const char c : tag) {
+        fuzz::check(!(c >= 'A' && c <= 'Z') && c != ' ', "tag names are folded, without blanks",
+                    fuzz::quoted(tag));
+      }
+      fuzz::check(eater.textBefore.find('<') == std::string::npos, "a text holds no '<'",
+                  fuzz::quoted(eater.textBefore));
+    }
+  } catch (const kel::err::Error& e) {
+    fuzz::check(isReaderError(e, path), "the reader fails only with its documented errors", e.what());
+  }
+}
+
+void checkWords(const std::string& path) {
+  static PageWords page;  // reused, as the word-list builder reuses it
+  std::string pageError = "none";
+  std::vector<std::string> fromPage;
+  try {
+    for (const std::string_view w : page.read(path)) fromPage.emplace_back(w);
+  } catch (const kel::err::Error& e) {
+    pageError = e.what();
+  }
+  std::string fileError = "none";
+  std::set<std::string> fromFile;
+  try {
+    addFileWords(fromFile, path);
+  } catch (const kel::err::Error& e) {
+    fileError = e.what();
+  }
+  fuzz::check(pageError == fileError, "both word readers fail alike", pageError + " / " + fileError);
+  if (pageError != "none") return;
+  fuzz::check(std::vector<std::string>(fromFile.begin(), fromFile.end()) == fromPage,
+              "the reused page reader finds the words of addFileWords");
+  for (const std::string& w : fromPage) {
+    fuzz::check(isIndexWord(w) && w.find_first_not_of(wordCharacters) == std::string::npos,
+                "every word is an index word of word characters", fuzz::quoted(w));
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string page(reinterpret_cast<const char*>(data), size);
+  const std::string path = fuzz::writeScratchFile("page.html", page);
+  checkLines(path, page);
+  checkTags(path);
+  checkWords(path);
+  return 0;
+}
