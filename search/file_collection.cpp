@@ -55,12 +55,22 @@ bool isBelowSizeLimit(long long size, int kilobytes) {
   return size < static_cast<long long>(kilobytes) * 1024;
 }
 
-bool acceptFile(const std::string&, const char* name, const struct stat& info) {
+bool acceptFile(const std::string& directory, const char* name, const struct stat& info) {
   if (optMaxIndexSize.isGiven() && !isBelowSizeLimit(info.st_size, optMaxIndexSize.getInt())) {
     return false;
   }
   static const std::set<std::string> extensionSet = splitExtensions(optExtensions.value());
-  return matchesExtension(name, extensionSet);
+  if (!matchesExtension(name, extensionSet)) return false;
+  // A FIFO would block the reader for ever and a device such as /dev/zero feed it without end.
+  // info describes what a link leads to, as the reader opens it.
+  if (!S_ISREG(info.st_mode)) {
+    if (optVerbose.isActive()) {
+      std::cerr << "Skipping '" << kel::file::joinPath(directory, name)
+                << "' (not a regular file)\n";
+    }
+    return false;
+  }
+  return true;
 }
 
 bool samePath(const std::string& a, const std::string& b) {

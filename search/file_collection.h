@@ -22,7 +22,9 @@
 bool buildFileList(const std::string& filesListPath);
 
 // File filter of the scan: false for files of -b kilobytes or more (when -b is given), true for
-// names that end in one of the -e extensions (matchesExtension).
+// names that end in one of the -e extensions (matchesExtension) when info is that of a regular
+// file; anything else so named (a FIFO, a device, also behind a link) is skipped, with -v
+// reporting "Skipping '<directory>/<name>' (not a regular file)".
 bool acceptFile(const std::string& directory, const char* name, const struct stat& info);
 
 // Directory filter of the scan: false (with -v reporting "Skipping unwanted sub-directory

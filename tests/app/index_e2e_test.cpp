@@ -103,6 +103,20 @@ TEST_F(IndexRun, ReportsTheUpdateWithVerbose) {
   EXPECT_NE(r.err.find(update), std::string::npos) << r.err;
 }
 
+TEST_F(IndexRun, CollectsOnlyRegularFilesAsPages) {
+  // A FIFO would block the update, a link to a device feed it without end; a link to a page is
+  // a page. The run is stopped after a while should one of them be read after all.
+  ASSERT_EQ(::mkfifo((tmp / "web/docs/fifo.html").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (tmp / "web/docs/zero.html").c_str()), 0);
+  ASSERT_EQ(::symlink("a.html", (tmp / "web/docs/link.html").c_str()), 0);
+  const testutil::ProcessResult r = testutil::runProcess(
+      {"/usr/bin/timeout", "60", CORVEX_BINARY, "-v", "-b", "2", "Haus", "idx", "roots"}, tmp.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("\nSkipping 'web/docs/fifo.html' (not a regular file)\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\nSkipping 'web/docs/zero.html' (not a regular file)\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Overall results: 0 2 3 \n"), std::string::npos) << r.err;
+}
+
 TEST_F(IndexRun, RebuildsOnlyWhatTheRulesAsk) {
   ASSERT_EQ(run({"-b", "2", "Haus"}).status, 0);
   const auto first = snapshot(tmp / "idx");
