@@ -1,7 +1,5 @@
 #include "index/global_index.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -19,6 +17,7 @@
 #include "kel/err/error.h"
 #include "kel/file/binary_file.h"
 #include "kel/file/directory.h"
+#include "kel/file/fingerprint.h"
 
 using kel::file::Directory;
 
@@ -255,9 +254,74 @@ class WordTable {
   std::size_t queued_ = 0;
 };
 
+// What a global index was built from, kept beside it in "<global index>.fingerprints": the
+// fingerprint of the global index's bytes, and for every directory whose files it holds the
+// fingerprint of the word list it read them from. Format (primitives of kel::file::BinaryFile):
+//   "CORVEX_FINGERPRINTS" (string), index fingerprint (string of 16 bytes), directory count D
+//   (uint), D times: directory path (string), word-list fingerprint (string of 16 bytes).
+// The postings of a directory in a previous index can be taken over only when its index
+// fingerprint is that of the index's bytes and the directory's word list has the fingerprint
+// recorded for it: they then come from exactly that word list.
+class Fingerprints {
+ public:
+  static std::string pathFor(const std::string& globalPath) { return globalPath + ".fingerprints"; }
+
+  void add(const std::string& directory, std::string_view wordList) {
+    directories_[directory] = kel::file::fingerprintOf(wordList);
+  }
+
+  // The fingerprint recorded for directory, or "" when there is none.
+  std::string of(const std::string& directory) const {
+    const auto found = directories_.find(directory);
+    return found == directories_.end() ? std::string() : found->second;
+  }
+  const std::string& index() const { return index_; }
+
+  // False when path is missing or not a complete fingerprints file.
+  bool load(const std::string& path) {
+    try {
+      kel::file::BinaryFile file(path, 0);
+      std::string text;
+      kel::file::read(file, text);
+      if (text != kMagic) return false;
+      kel::file::read(file, index_);
+      for (unsigned n = file.readUInt(); n > 0; --n) {
+        kel::file::read(file, text);
+        kel::file::read(file, directories_[text]);
+      }
+      return file.atEnd() && index_.size() == 16;
+    } catch (const kel::err::Error&) {
+      return false;
+    }
+  }
+
+  // Replaces the file path with these fingerprints and index as the index fingerprint.
+  void write(const std::string& path, const std::string& index) const {
+    kel::file::BinaryFile file(path, 1);
+    kel::file::write(file, kMagic);
+    kel::file::write(file, index);
+    file.writeUInt(static_cast<unsigned>(directories_.size()));
+    for (const auto& [directory, fingerprint] : directories_) {
+      kel::file::write(file, directory);
+      kel::file::write(file, fingerprint);
+    }
+    file.close();
+  }
+
+ private:
+  static constexpr const char* kMagic = "CORVEX_FINGERPRINTS";
+  std::string index_;
+  std::map<std::string, std::string> directories_;
+};
+
 // Collects the file paths and the word table from the word lists.
 class GlobalIndexBuilder : public WordListConsumer {
  public:
+  bool beginDirectory(const Directory& dir, bool, std::string_view bytes) override {
+    fingerprints_.add(dir.path, bytes);
+    return true;
+  }
+
   void file(const Directory& dir, std::string_view name) override {
     paths_.push_back(dir.fullName(std::string(name)));
     current_ = static_cast<unsigned>(paths_.size() - 1);
@@ -278,8 +342,8 @@ class GlobalIndexBuilder : public WordListConsumer {
     os << text;
   }
 
-  // Writes the index to path, dated to modified.
-  void write(const std::string& path, const struct timespec& modified) const {
+  // Writes the index to path, and beside it the fingerprints of what it was built from.
+  void write(const std::string& path) const {
     kel::file::BinaryFile file(path, 1);
     const auto flush = [&file](std::string& buffer) {
       file.writeBytes(buffer.data(), buffer.size());
@@ -299,8 +363,8 @@ class GlobalIndexBuilder : public WordListConsumer {
       if (buffer.size() >= (1u << 20)) flush(buffer);
     }
     flush(buffer);
-    file.setModificationTime(modified);
     file.close();
+    fingerprints_.write(Fingerprints::pathFor(path), file.writtenFingerprint());
   }
 
  private:
@@ -308,22 +372,23 @@ class GlobalIndexBuilder : public WordListConsumer {
   unsigned current_ = 0;
   WordTable table_;
   std::vector<std::pair<std::size_t, std::string>> progress_;
+  Fingerprints fingerprints_;
 };
 
-bool operator<(const struct timespec& a, const struct timespec& b) {
-  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
-
-// The global index an update replaces, when it can serve as the base of the new one: complete,
-// every path once, words strictly ascending, each word's file numbers valid and strictly
-// ascending.
+// The global index an update replaces, when it can serve as the base of the new one: the index
+// its fingerprints describe, complete, every path once, words strictly ascending, each word's
+// file numbers valid and strictly ascending.
 class PreviousIndex {
  public:
   // False when path does not exist or is not such an index.
   bool load(const std::string& path) {
     try {
-      file_ = std::make_unique<FileBytes>(path, &time_);
+      if (!fingerprints_.load(Fingerprints::pathFor(path))) return false;
+      file_ = std::make_unique<FileBytes>(path);
       bytes_ = file_->view();
+      // Restored from a backup, copied in, cut short, written by a run that did not finish:
+      // nothing vouches for its postings.
+      if (kel::file::fingerprintOf(bytes_) != fingerprints_.index()) return false;
       ByteReader reader(bytes_, path);
       fileCount_ = reader.readUInt();
       for (unsigned i = 0; i < fileCount_; ++i) {
@@ -356,7 +421,7 @@ class PreviousIndex {
     }
   }
 
-  const struct timespec& time() const { return time_; }
+  const Fingerprints& fingerprints() const { return fingerprints_; }
   unsigned fileCount() const { return fileCount_; }
   // The number of a full path, or -1.
   long find(const std::string& path) const {
@@ -374,7 +439,7 @@ class PreviousIndex {
  private:
   std::unique_ptr<FileBytes> file_;
   std::string_view bytes_;
-  struct timespec time_ = {};
+  Fingerprints fingerprints_;
   unsigned fileCount_ = 0;
   unsigned wordCount_ = 0;
   std::size_t entriesStart_ = 0;
@@ -382,7 +447,7 @@ class PreviousIndex {
 };
 
 // Builds the new global index from the previous one: the postings of every directory whose
-// word list is older than the previous index (and was not rewritten now) are taken from the
+// word list is the one the previous index was built from (by its fingerprint) are taken from the
 // previous index with their files renumbered; only the other directories' word lists are read.
 // Gives the same bytes as building from all word lists, at the cost of one pass over the
 // previous index instead of a hash lookup per posting.
@@ -391,8 +456,9 @@ class IncrementalBuilder : public WordListConsumer {
   explicit IncrementalBuilder(const PreviousIndex& previous)
       : previous_(previous), renumbered_(previous.fileCount(), unused) {}
 
-  bool beginDirectory(const Directory& dir, bool written, const struct timespec& time) override {
-    if (written || !(time < previous_.time())) return true;
+  bool beginDirectory(const Directory& dir, bool, std::string_view bytes) override {
+    fingerprints_.add(dir.path, bytes);
+    if (fingerprints_.of(dir.path) != previous_.fingerprints().of(dir.path)) return true;
     std::vector<unsigned> old;
     for (const std::string& name : dir.files) {
       const long number = previous_.find(dir.fullName(name));
@@ -415,8 +481,8 @@ class IncrementalBuilder : public WordListConsumer {
 
   void endDirectory(const Directory&) override { fresh_.drain(); }
 
-  // Writes the index to path, dated to modified.
-  void write(const std::string& path, const struct timespec& modified) const {
+  // Writes the index to path, and beside it the fingerprints of what it was built from.
+  void write(const std::string& path) const {
     std::string entries;
     entries.reserve(previous_.size() + previous_.size() / 8);
     unsigned wordCount = 0;
@@ -478,8 +544,8 @@ class IncrementalBuilder : public WordListConsumer {
     for (std::size_t start = 0; start < entries.size(); start += piece) {
       file.writeBytes(entries.data() + start, std::min(piece, entries.size() - start));
     }
-    file.setModificationTime(modified);
     file.close();
+    fingerprints_.write(Fingerprints::pathFor(path), file.writtenFingerprint());
   }
 
  private:
@@ -489,6 +555,7 @@ class IncrementalBuilder : public WordListConsumer {
   std::vector<std::string> paths_;
   unsigned current_ = 0;
   WordTable fresh_;
+  Fingerprints fingerprints_;
 };
 
 }  // namespace
@@ -512,27 +579,22 @@ void updateGlobalIndex(const std::string& fileListPath, const std::string& index
     file.close();
   }
   // The progress lines count the words directory by directory, which only a build from all
-  // word lists knows; without them the previous index saves reading unchanged word lists.
+  // word lists knows; without them the previous index saves hashing words of unchanged word
+  // lists. Both give the same bytes.
   PreviousIndex previous;
-  // A previous index dated after now (a clock set back, a copy from elsewhere) tells nothing
-  // about which word lists it has seen.
-  struct timespec now = {};
-  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-  if (!verbose && previous.load(globalPath) && !(now < previous.time())) {
+  if (!verbose && previous.load(globalPath)) {
     IncrementalBuilder builder(previous);
-    struct timespec settled;
-    updateWordLists(indexDir, dirs, verbose, &builder, &settled);
-    builder.write(globalPath, settled);
+    updateWordLists(indexDir, dirs, verbose, &builder);
+    builder.write(globalPath);
     return;
   }
   GlobalIndexBuilder builder;
-  struct timespec settled;
-  updateWordLists(indexDir, dirs, verbose, &builder, &settled);
+  updateWordLists(indexDir, dirs, verbose, &builder);
   if (verbose) {
     std::cerr << "Updating global index " << globalPath << "\n";
     builder.printProgress(std::cerr);
   }
-  builder.write(globalPath, settled);
+  builder.write(globalPath);
 }
 
 void updateGlobalIndex(const std::string& fileListPath) {

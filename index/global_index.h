@@ -23,14 +23,17 @@ std::string globalIndexPath();
 // (updateWordLists) and replaces the global index globalPath atomically with one built from
 // them. With verbose, "Updating global index <path>" and one line "words = <n> <directory>" per
 // directory with files (n: distinct words known after that directory) go to std::cerr, after
-// the word-list progress. The new global index is dated to a moment before which none of its
-// word lists changed after it was used (see updateWordLists): an update trusts the postings of
-// a directory it finds in the previous index only when the directory's word list is strictly
-// older than that index (by the later of its modification and status-change times), and reads
-// it again otherwise; the result always has the bytes of a build from all word lists.
+// the word-list progress. Beside the index, "<globalPath>.fingerprints" records the fingerprint
+// of its bytes and of every word list it was built from. An update takes over the postings of a
+// directory from the previous index only when that index has the recorded fingerprint and the
+// directory's word list the one recorded for it; an index restored from a backup, copied in,
+// cut short or from another index directory is built afresh. So the result always has the bytes
+// of a build from all word lists, whatever lies beside them and with or without verbose.
 // Throws kel::err::IOError when the file list cannot be read, kel::err::Error "Illegal filetype
 // ('<path>')" or "End of file reached (<path>)" when it is not a complete file list (nothing
 // is changed then), and the errors of updateWordLists; a failure leaves the old global index.
+// kel::err::IOError when the fingerprints cannot be written (the index is then new, and the next
+// update builds it afresh).
 void updateGlobalIndex(const std::string& fileListPath, const std::string& indexDir,
                        const std::string& globalPath, bool verbose);
 

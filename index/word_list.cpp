@@ -115,30 +115,6 @@ struct timespec existingTime(const std::string& path) {
   return info.st_mtim;
 }
 
-bool earlier(const struct timespec& a, const struct timespec& b) {
-  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
-
-// The later of a file's modification and status-change times. The status-change time moves
-// whenever a file is written, renamed or replaced, even when its modification time is set back.
-struct timespec changeTime(const struct stat& info) {
-  return earlier(info.st_mtim, info.st_ctim) ? info.st_ctim : info.st_mtim;
-}
-
-// Whether two states of a path are the same file, unchanged in between.
-bool sameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
-// The time of the clock Linux stamps files with (the coarse real-time clock).
-struct timespec fileClockNow() {
-  struct timespec now = {};
-  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-  return now;
-}
-
 void writeBytes(const std::string& path, const std::string& bytes) {
   kel::file::BinaryFile file(path, 1);
   file.writeBytes(bytes.data(), bytes.size());
@@ -243,11 +219,7 @@ void feedWordList(std::string_view bytes, const Directory& dir, WordListConsumer
 }
 
 unsigned updateWordLists(const std::string& indexDir, const std::map<std::string, Directory>& dirs,
-                         bool verbose, WordListConsumer* consumer, struct timespec* settled) {
-  const struct timespec begun = fileClockNow();
-  // The word lists whose content was handed on, each as it was found when read or written.
-  std::vector<std::pair<std::string, struct stat>> used;
-  bool verified = true;
+                         bool verbose, WordListConsumer* consumer) {
   std::set<std::string> existing;
   {
     std::map<std::string, Directory> listing;
@@ -270,10 +242,9 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
       std::string built;
       std::string_view bytes;
       bool current = false;
-      struct stat status = {};
       if (time.tv_sec != 0 && time.tv_sec >= dir.newest) {
         try {
-          bytes = readFileInto(path, buffer, &status);
+          bytes = readFileInto(path, buffer);
           current = isWordListOf(bytes, dir);
         } catch (const kel::err::Error&) {
           // vanished or unreadable since the stat: build it anew
@@ -284,19 +255,9 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
         built = buildWordList(dir, log);
         writeBytes(path, built);
         bytes = built;
-        if (settled) {
-          // Read back, so that what is noted is a file known to hold these bytes even when
-          // another process replaced it right after the rename.
-          try {
-            verified = verified && readFileInto(path, buffer, &status) == bytes;
-          } catch (const kel::err::Error&) {
-            verified = false;
-          }
-        }
       }
-      if (settled) used.emplace_back(path, status);
       if (consumer) {
-        if (consumer->beginDirectory(dir, !current, changeTime(status))) {
+        if (consumer->beginDirectory(dir, !current, bytes)) {
           feedWordList(bytes, dir, *consumer);
         }
         consumer->endDirectory(dir);
@@ -314,17 +275,6 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
         std::cerr << "Warning: remove " << otherPath << "failed!\n";
       }
     }
-  }
-  if (settled) {
-    // A change after now gets a later time. One before now shows when each word list is looked
-    // at again now; if none changed, every word list dated before now holds what was handed on.
-    const struct timespec now = fileClockNow();
-    for (const auto& [path, status] : used) {
-      struct stat again;
-      if (!verified) break;
-      verified = ::stat(path.c_str(), &again) == 0 && sameFile(status, again);
-    }
-    *settled = verified ? now : begun;
   }
   return total;
 }

@@ -71,13 +71,10 @@ class WordListConsumer {
  public:
   virtual ~WordListConsumer() = default;
   // Before the records of dir. written tells whether this update has just written the word
-  // list; otherwise time is the later of the modification and status-change times of the file
-  // read (the status-change time moves with every write, rename or replacement, so a word list
-  // replaced by an older copy counts as changed now). Returning false skips dir's records (the
-  // consumer has them already); endDirectory follows all the same.
-  virtual bool beginDirectory(const kel::file::Directory& dir, bool written,
-                              const struct timespec& time) {
-    (void)dir, (void)written, (void)time;
+  // list; bytes are the word list whose records follow (valid until endDirectory). Returning
+  // false skips dir's records (the consumer has them already); endDirectory follows all the same.
+  virtual bool beginDirectory(const kel::file::Directory& dir, bool written, std::string_view bytes) {
+    (void)dir, (void)written, (void)bytes;
     return true;
   }
   // A record of dir: the file name, then its words one by one.
@@ -103,16 +100,13 @@ void feedWordList(std::string_view bytes, const kel::file::Directory& dir,
 // Directories of the other file lists in indexDir ("files", "<prefix>_files") count as known for
 // the choice of names. Temporaries of index files whose writing process no longer exists (runs
 // killed in the middle of a write) are removed. With verbose, the progress lines of writeWordList go to std::cerr.
-// With consumer, every directory's (up-to-date) word list is handed to it, in table order.
-// With settled, gives a moment (on the clock files are stamped with) such that every word list
-// of dirs with files whose modification and status-change times both lie before it still holds
-// what was handed on: the end of the call when every such word list is found unchanged then,
-// otherwise (one was replaced meanwhile) its beginning.
+// With consumer, every directory's (up-to-date) word list is handed to it, in table order, as
+// the bytes that were read or written.
 // Throws kel::err::IOError when a word list cannot be written or indexDir cannot be listed;
 // word lists written for earlier directories remain.
 unsigned updateWordLists(const std::string& indexDir,
                          const std::map<std::string, kel::file::Directory>& dirs, bool verbose,
-                         WordListConsumer* consumer, struct timespec* settled = nullptr);
+                         WordListConsumer* consumer);
 
 // updateWordLists for the index directory and -v of the command line, without a consumer.
 unsigned updateWordLists(const std::map<std::string, kel::file::Directory>& dirs);

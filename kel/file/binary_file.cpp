@@ -177,6 +177,7 @@ void BinaryFile::flushBuffer() {
 
 void BinaryFile::writeBytes(const char* data, std::size_t size) {
   kel_assert(fd_ >= 0);
+  written_.add(std::string_view(data, size));
   pending_.append(data, size);
   if (pending_.size() >= writeChunk) flushBuffer();
 }

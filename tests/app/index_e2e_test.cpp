@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "kel/file/fingerprint.h"
 #include "test_util.h"
 
 namespace {
@@ -67,6 +68,10 @@ class IndexRun : public ::testing::Test {
       str("Das") + bytes({0x01, 0x00}) + str("Haus") + bytes({0x02, 0x00, 0x02}) + str("M\xFCller") +
       bytes({0x01, 0x00}) + str("Neu") + bytes({0x01, 0x02}) + str("haus") + bytes({0x01, 0x01}) + str("mit") +
       bytes({0x01, 0x00});
+  // What the global index was built from: its own fingerprint, then each directory's word list's.
+  const std::string fingerprints =
+      str("CORVEX_FINGERPRINTS") + str(kel::file::fingerprintOf(globalIndex)) + bytes({0x02}) + str("web/docs") +
+      str(kel::file::fingerprintOf(docsList)) + str("web/news") + str(kel::file::fingerprintOf(newsList));
 };
 
 TEST_F(IndexRun, WritesTheIndexFilesByteForByte) {
@@ -77,16 +82,18 @@ TEST_F(IndexRun, WritesTheIndexFilesByteForByte) {
                                                                        {"1_web_news.index", newsList},
                                                                        {"2_web_docs.index", docsList},
                                                                        {"files", fileList},
-                                                                       {"global_index", globalIndex}}));
+                                                                       {"global_index", globalIndex},
+                                                                       {"global_index.fingerprints", fingerprints}}));
 
   // A prefix names other file lists and global indices over the same word lists.
   const testutil::ProcessResult prefixed = run({"-b", "2", "-I", "news", "haus"});
   EXPECT_EQ(prefixed.status, 0) << prefixed.err;
   EXPECT_NE(prefixed.err.find("Overall results: 1 \n"), std::string::npos) << prefixed.err;
   const auto files = snapshot(tmp / "idx");
-  EXPECT_EQ(files.size(), 7u);
+  EXPECT_EQ(files.size(), 9u);
   EXPECT_EQ(files.at("news_files"), fileList);
   EXPECT_EQ(files.at("news_global_index"), globalIndex);
+  EXPECT_EQ(files.at("news_global_index.fingerprints"), fingerprints);
 }
 
 TEST_F(IndexRun, ReportsTheUpdateWithVerbose) {
@@ -158,7 +165,8 @@ TEST_F(IndexRun, RebuildsOnlyWhatTheRulesAsk) {
   r = run({"-u", "-b", "2", "Neu"});
   EXPECT_NE(r.err.find("Overall results: 2 \n"), std::string::npos) << r.err;
   EXPECT_EQ(testutil::listDirectory(tmp / "idx"),
-            (std::vector<std::string>{".keep", "3_web_docs.index", "files", "global_index"}));
+            (std::vector<std::string>{".keep", "3_web_docs.index", "files", "global_index",
+                                      "global_index.fingerprints"}));
 }
 
 TEST_F(IndexRun, RefusesDamagedIndexFilesAndChangesNothing) {

@@ -114,31 +114,72 @@ TEST_F(GlobalIndex, StartingFromThePreviousIndexGivesTheSameBytes) {
   }
 }
 
-// A word list replaced by an older copy (or rewritten and dated back by another process) keeps
-// a time before the index's, but its status changed: the next update reads it again instead of
-// keeping the postings of its earlier content.
-TEST_F(GlobalIndex, AWordListReplacedByAnOlderCopyIsReadAgain) {
+// Whatever replaced the previous index or its word lists, an update writes the bytes of a full
+// build. The word lists are dated before everything else, as if nothing had touched them.
+TEST_F(GlobalIndex, AnUpdateOverAReplacedIndexGivesTheBytesOfAFullBuild) {
   for (const char* f : {"r/d1/a.html", "r/d1/b.html", "r/d2/c.html"}) testutil::setFileTime(tmp / f, 1000000000);
   storeFileList({tmp / "r/d1", tmp / "r/d2"});
   ASSERT_EQ(update(globalIndex), "");
+  const std::string fingerprints = globalIndex + ".fingerprints";
+  const std::string backup = testutil::readFile(globalIndex);
+  const std::string backupFingerprints = testutil::readFile(fingerprints);
   const std::string wordList = tmp / ("idx/1_" + mangleDirectoryName(tmp / "r/d2") + ".index");
-  struct stat index;
-  ASSERT_EQ(::stat(globalIndex.c_str(), &index), 0);
+  const std::string oldWordList = testutil::readFile(wordList);
 
-  testutil::writeFile(wordList, bytes({0x01}) + str("c.html") + bytes({0x01}) + str("Baum") + bytes({0x00}));
-  testutil::setFileTime(wordList, index.st_mtim.tv_sec - 1);
-  ASSERT_EQ(update(globalIndex), "");
-  const std::string full = tmp / "idx/full_global_index";
-  ASSERT_EQ(update(full, true), "");
-  EXPECT_NE(testutil::readFile(full).find("Baum"), std::string::npos);
-  EXPECT_EQ(testutil::readFile(globalIndex), testutil::readFile(full));
+  // Another index directory over d1 alone, and one over the same tree.
+  const std::string other = tmp / "other/global_index";
+  testutil::writeFile(tmp / "other/keep", "");
+  {
+    std::map<std::string, Directory> dirs;
+    kel::file::scanDirectory(dirs, tmp / "r/d1", false, false, acceptHtml, nullptr);
+    kel::file::BinaryFile file(tmp / "other/files", 1);
+    kel::file::storeDirectories(dirs, file);
+    file.close();
+    updateGlobalIndex(tmp / "other/files", tmp / "other", other, false);
+  }
+  const std::string same = tmp / "same/global_index";
+  testutil::writeFile(tmp / "same/keep", "");
+  updateGlobalIndex(fileList, tmp / "same", same, false);
 
-  // An index dated in the future (a clock set back) cannot vouch for any word list.
-  testutil::writeFile(wordList, bytes({0x01}) + str("c.html") + bytes({0x01}) + str("Wald") + bytes({0x00}));
-  testutil::setFileTime(globalIndex, time(nullptr) + 1000);
+  // A new word on a page of d2.
+  testutil::writeFile(tmp / "r/d2/c.html", "<body><p>Haus Garten Baum</p></body>\n");
+  testutil::setFileTime(tmp / "r/d2/c.html", 1000000100);
+  testutil::setFileTime(wordList, 1000000050);
+  storeFileList({tmp / "r/d1", tmp / "r/d2"});
   ASSERT_EQ(update(globalIndex), "");
-  ASSERT_EQ(update(full, true), "");
-  EXPECT_EQ(testutil::readFile(globalIndex), testutil::readFile(full));
+  const std::string current = testutil::readFile(globalIndex);
+  const std::string currentFingerprints = testutil::readFile(fingerprints);
+
+  const struct {
+    const char* what;
+    std::string index, fingerprints, wordList;  // empty: as the last update left it
+  } cases[] = {
+      {"index restored from a backup", backup, "", ""},
+      {"index and fingerprints restored from a backup", backup, backupFingerprints, ""},
+      {"index copied in from another index directory", testutil::readFile(other), "", ""},
+      {"index and fingerprints of another index directory",
+       testutil::readFile(other), testutil::readFile(other + ".fingerprints"), ""},
+      {"index and fingerprints of an index directory over the same tree",
+       testutil::readFile(same), testutil::readFile(same + ".fingerprints"), ""},
+      {"index cut short", current.substr(0, current.size() - 1), "", ""},
+      {"word list replaced by an older copy", "", "", oldWordList},
+  };
+  for (const auto& c : cases) {
+    testutil::writeFile(globalIndex, c.index.empty() ? current : c.index);
+    testutil::writeFile(fingerprints, c.fingerprints.empty() ? currentFingerprints : c.fingerprints);
+    if (!c.wordList.empty()) testutil::writeFile(wordList, c.wordList);
+    for (const std::string& name : testutil::listDirectory(tmp / "idx")) {
+      if (name.find(".index") != std::string::npos) testutil::setFileTime(tmp / ("idx/" + name), 1000000200);
+    }
+    ASSERT_EQ(update(globalIndex), "") << c.what;
+    const std::string full = tmp / "idx/full_global_index";
+    std::remove(full.c_str());
+    std::remove((full + ".fingerprints").c_str());
+    ASSERT_EQ(update(full), "") << c.what;
+    EXPECT_EQ(testutil::readFile(globalIndex), testutil::readFile(full)) << c.what;
+    EXPECT_EQ(testutil::readFile(fingerprints), testutil::readFile(full + ".fingerprints")) << c.what;
+    EXPECT_EQ(testutil::readFile(full).find("Baum") != std::string::npos, c.wordList.empty()) << c.what;
+  }
 }
 
 }  // namespace
