@@ -2,8 +2,8 @@
 //
 // Input: one byte of settings (bit 0: ignore case; bits 1-3: the excerpt length; bits 4-5: the
 // size limit), the search string up to the first '\n', then the page.
-// Properties: a page is a result with a finite score of at least 0, or no result, or fails with
-// one of the reader's two errors; with the hit markup "\x01$$$\x02" the markup is balanced and
+// Properties: a page is a result with a finite score of at least 0, or no result (also when the
+// expression engine gives up on it), or fails with one of the reader's two errors; with the hit markup "\x01$$$\x02" the markup is balanced and
 // the highlighted text without it is the excerpt, for the page's excerpt and title as for any
 // text; scoring any text's hits gives a finite score and a window of at least one byte.
 #include <cmath>
@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::list<SearchTerm> terms;
   try {
     for (const std::string& piece : pieces) terms.emplace_back(piece, flags);
-  } catch (const boost::regex_error&) {
-    return 0;  // an invalid expression
+  } catch (const kel::err::Error&) {
+    return 0;  // an invalid or too complex expression
   }
 
   const std::string path = fuzz::writeScratchFile("page.html", page);

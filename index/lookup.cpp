@@ -40,11 +40,27 @@ std::string lowerCaseTerm(const std::string& term) {
   return folded;
 }
 
+// term compiled with flags; the term is the user's input, so a refusal names it.
+boost::regex compile(const std::string& term, unsigned flags) {
+  try {
+    return boost::regex(term, flags & ~boost::regex::no_except);
+  } catch (const boost::regex_error& e) {
+    const auto code = e.code();
+    if (code == boost::regex_constants::error_complexity ||
+        code == boost::regex_constants::error_stack || code == boost::regex_constants::error_space) {
+      throw TermTooComplex(term, e.what());
+    }
+    throw kel::err::Error("Invalid search term '" + term + "': " + e.what());
+  }
+}
+
 }  // namespace
 
+TermTooComplex::TermTooComplex(const std::string& term, const std::string& reason)
+    : kel::err::Error("Search term '" + term + "' is too complex: " + reason) {}
+
 SearchTerm::SearchTerm(const std::string& t, unsigned flags)
-    : term((flags & boost::regex::icase) ? lowerCaseTerm(t) : t),
-      expression(term, (flags & ~boost::regex::no_except)) {}
+    : term((flags & boost::regex::icase) ? lowerCaseTerm(t) : t), expression(compile(term, flags)) {}
 
 WordMatcher::WordMatcher(const SearchTerm& term)
     : expression_(&term.expression), literal_(isPlainText(term.term)) {
@@ -97,7 +113,11 @@ void lookupTerms(const std::string& indexPath, const std::string& search, unsign
     for (unsigned i = 0; i < fileCount; ++i) paths.push_back(reader.readString());
 
     std::vector<WordMatcher> matchers;
-    for (const SearchTerm& term : added) matchers.emplace_back(term);
+    std::vector<const std::string*> termTexts;
+    for (const SearchTerm& term : added) {
+      matchers.emplace_back(term);
+      termTexts.push_back(&term.term);
+    }
     std::vector<std::vector<unsigned>> selected(added.size());
     std::vector<unsigned> numbers;
 
@@ -106,7 +126,13 @@ void lookupTerms(const std::string& indexPath, const std::string& search, unsign
       const unsigned count = reader.readUInt();
       bool decoded = false;
       for (std::size_t t = 0; t < matchers.size(); ++t) {
-        if (!matchers[t].matches(word)) continue;
+        bool matches;
+        try {
+          matches = matchers[t].matches(word);
+        } catch (const std::runtime_error& e) {  // the engine gave up on this word
+          throw TermTooComplex(*termTexts[t], e.what());
+        }
+        if (!matches) continue;
         if (!decoded) {
           numbers.clear();
           for (unsigned k = 0; k < count; ++k) {

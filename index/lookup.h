@@ -16,12 +16,22 @@
 
 #include <boost/regex.hpp>
 
+#include "kel/err/error.h"
+
+// The expression engine gave up on a term while matching it against a text (too many steps or
+// too deep a recursion): "Search term '<term>' is too complex: <reason>".
+class TermTooComplex : public kel::err::Error {
+ public:
+  TermTooComplex(const std::string& term, const std::string& reason);
+};
+
 // One term of the search string with its compiled expression and the files it selected.
 struct SearchTerm {
   // Keeps term, folded to lower case (byte-wise, ASCII letters only) when flags hold
   // boost::regex::icase, except for the character after each escaping backslash (so \W stays
   // \W), and compiles it with flags plus boost::regex::no_except cleared.
-  // Throws boost::regex_error for an invalid expression.
+  // Throws kel::err::Error "Invalid search term '<term>': <reason>" for an invalid expression, and
+  // TermTooComplex for one the expression engine refuses to compile as too complex.
   SearchTerm(const std::string& term, unsigned flags);
 
   std::string term;
@@ -67,7 +77,8 @@ class WordMatcher {
 // Reports "No results." or "Overall results: <n> <n> ... " as one line on report. With verbose,
 // progress goes to *verbose: "Searching in global index..", every matching word followed by a
 // blank (once per matching term), "done", then "Results for '<term>': <n> ... " per term.
-// Throws boost::regex_error for an invalid term, kel::err::IOError when the index cannot be read
+// Throws what SearchTerm throws for an invalid term, TermTooComplex when the engine gives up on a
+// term while matching it against a word, kel::err::IOError when the index cannot be read
 // and kel::err::Error "End of file reached (<path>)" when it is cut short or damaged.
 void lookupTerms(const std::string& indexPath, const std::string& search, unsigned flags,
                  const std::vector<std::string>& ids, std::ostream* verbose,

@@ -29,7 +29,12 @@ bool findHits(const char* begin, const char* end, Fundstellen& hits,
     const char* start = begin;
     // Each search sees [start, end) as a text of its own (default match rules), as the
     // restarting search has always done.
-    while (boost::regex_search(start, end, match, term.expression)) {
+    for (;;) {
+      try {
+        if (!boost::regex_search(start, end, match, term.expression)) break;
+      } catch (const std::runtime_error& e) {  // the engine gave up on this text
+        throw TermTooComplex(term.term, e.what());
+      }
       found = true;
       const char* const matchBegin = match[0].first;
       const auto [hit, inserted] =

@@ -169,19 +169,26 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
     }
   }
 
-  Fundstellen hits;
-  findHits(body, hits, terms);
-  Fundstellen::const_iterator first;
-  Fundstellen::const_iterator last;
-  if (!scoreHits(hits, first, last, static_cast<unsigned>(terms.size()), score)) return false;
+  try {
+    Fundstellen hits;
+    findHits(body, hits, terms);
+    Fundstellen::const_iterator first;
+    Fundstellen::const_iterator last;
+    if (!scoreHits(hits, first, last, static_cast<unsigned>(terms.size()), score)) return false;
 
-  std::size_t offset = 0;
-  std::size_t length = 0;
-  excerptWindow(body, *first, *last, maxLength, offset, length);
-  anchor = anchorBefore(anchors, static_cast<unsigned>(offset));
-  text = body.substr(offset, length);
-  highlight(terms, text);
-  if (optTitleHighlight.isActive()) highlight(terms, title);
+    std::size_t offset = 0;
+    std::size_t length = 0;
+    excerptWindow(body, *first, *last, maxLength, offset, length);
+    anchor = anchorBefore(anchors, static_cast<unsigned>(offset));
+    text = body.substr(offset, length);
+    highlight(terms, text);
+    if (optTitleHighlight.isActive()) highlight(terms, title);
+  } catch (const TermTooComplex& e) {
+    // The engine gave up on this page, not on the search: the other candidates still count.
+    if (optVerbose.isActive()) std::cerr << "Skipping " << fileName << ": " << e.what() << "\n";
+    score = 0;
+    return false;
+  }
   return true;
 }
 

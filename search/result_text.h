@@ -33,7 +33,9 @@ using NamedAnchors = std::list<NamedAnchor>;
 //   hits chosen by scoreHits, with every hit wrapped in the -H markup; the name of the last named
 //   anchor before it (or empty); the window's score. With -T the hits in the title are wrapped
 //   as well. A body without a window of hits makes the file no result (false).
-// A file that cannot be stat'ed (vanished since indexing) is no result, without a message.
+// A file that cannot be stat'ed (vanished since indexing) is no result, without a message; nor
+// is a file on which the expression engine gives up for a term (TermTooComplex), with -v
+// reporting "Skipping <file>: <reason>".
 // Throws kel::err::Error for an empty file or an unclosed comment (the reader's errors), and for
 // a -H value without "$$$" once a window is found. With -v writes "Search in <file> ...\n" to
 // standard error.

@@ -192,9 +192,7 @@ TEST(SearchPage, Failures) {
     std::vector<std::string> args;
     std::string search, message, report;
   } cases[] = {
-      {{}, "Ha[us", regexMessage,
-       "\nInternalError in Corvex: [runtime_error: " + regexMessage +
-           "]\n[please report to Corvex.BugReport@example.org]\n"},
+      {{}, "Ha[us", "Invalid search term 'Ha[us': " + regexMessage, ""},
       {{"-H", "<b>"}, "Haus", "$$$ awaited in '<b>'", ""},
       {{"-P", "/web/"}, "Haus", "'=' awaited in '/web/'", ""},
       {{"-m", "-1"}, "Haus", "Numeric argument awaited in <num> '-1' (dec or hex '0x..') ", ""},
@@ -226,6 +224,28 @@ TEST(SearchPage, Failures) {
   EXPECT_EQ(r.out, page("Haus", abortRow("Error in " + s.site +
                                          "/b.html (#0): HTML-File without content")));
   EXPECT_EQ(s.run({"-m1"}, "Haus").status, 0);
+}
+
+// A term the expression engine gives up on: on a page, only that page is no result; on a word
+// of the index, the search is the user's error, naming the term.
+TEST(SearchPage, TermsTheExpressionEngineGivesUpOn) {
+  Site s;
+  s.write("w1.html", "<html><body>Wohnung Haus Haus</body></html>\n");
+  s.write("w2.html", "<body>Wohnung</body>\n");
+  const std::string tooComplex =
+      "is too complex: The complexity of matching the regular expression exceeded predefined bounds.";
+  testutil::ProcessResult r = s.run({"-v", "-u"}, "(.*)*ung");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("w1.html"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("<a href=\"" + s.site + "/w2.html\">"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("\nSkipping " + s.site + "/w1.html: Search term '(.*)*ung' " + tooComplex),
+            std::string::npos) << r.err;
+
+  s.write("w3.html", "<body>" + std::string(60, 'a') + "c</body>\n");
+  r = s.run({"-u"}, "(a*)*b");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("\nError in Corvex: Search term '(a*)*b' " + tooComplex), std::string::npos) << r.err;
 }
 
 TEST(SearchPage, StaleAndDamagedIndex) {
