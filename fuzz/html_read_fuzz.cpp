@@ -3,7 +3,8 @@
 // Properties: the line reader, cutting as the program has it cut pages, gives the file back byte
 // for byte through its lines, and every piece it cuts is at most 160 bytes long, ends with '>'
 // and is followed by a piece that begins with '<'; the tag reader delivers folded tag names
-// without blanks and texts without '<', or one of its two documented errors; the page reader that
+// without blanks and texts without '<', or one of its two documented errors, whichever way a
+// page that declares UTF-8 treats characters beyond Latin-1; the page reader that
 // is reused from page to page finds exactly the words of addFileWords, each an index word made of
 // word characters, in ascending order.
 #include <cstddef>
@@ -17,6 +18,7 @@
 #include "kel/err/error.h"
 #include "kel/file/input_file.h"
 #include "kel/html_read/html_eater.h"
+#include "kel/html_read/utf8.h"
 
 namespace {
 
@@ -57,9 +59,9 @@ bool isReaderError(const kel::err::Error& e, const std::string& path) {
           what.find("): Unclosed comment") != std::string::npos);
 }
 
-void checkTags(const std::string& path) {
+void checkTags(const std::string& path, kel::html_read::BeyondLatin1 beyond) {
   try {
-    kel::html_read::HTML_Eater eater(path, true);
+    kel::html_read::HTML_Eater eater(path, true, beyond);
     std::string tag;
     std::string attributes;
     while (eater.nextTag(tag, attributes)) {
@@ -107,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string page(reinterpret_cast<const char*>(data), size);
   const std::string path = fuzz::writeScratchFile("page.html", page);
   checkLines(path, page);
-  checkTags(path);
+  checkTags(path, kel::html_read::BeyondLatin1::separator);
+  checkTags(path, kel::html_read::BeyondLatin1::reference);
   checkWords(path);
   return 0;
 }
