@@ -257,8 +257,9 @@ class WordTable {
 // What a global index was built from, kept beside it in "<global index>.fingerprints": the
 // fingerprint of the global index's bytes, and for every directory whose files it holds the
 // fingerprint of the word list it read them from. Format (primitives of kel::file::BinaryFile):
-//   "CORVEX_FINGERPRINTS" (string), index fingerprint (string of 16 bytes), directory count D
-//   (uint), D times: directory path (string), word-list fingerprint (string of 16 bytes).
+//   "CORVEX_FINGERPRINTS" (string), index fingerprint (16 bytes), directory count D (uint),
+//   D times: directory path (string), word-list fingerprint (16 bytes).
+// The fingerprints are raw bytes, not strings: a string would end at a NUL byte.
 // The postings of a directory in a previous index can be taken over only when its index
 // fingerprint is that of the index's bytes and the directory's word list has the fingerprint
 // recorded for it: they then come from exactly that word list.
@@ -284,12 +285,12 @@ class Fingerprints {
       std::string text;
       kel::file::read(file, text);
       if (text != kMagic) return false;
-      kel::file::read(file, index_);
+      index_ = readDigest(file);
       for (unsigned n = file.readUInt(); n > 0; --n) {
         kel::file::read(file, text);
-        kel::file::read(file, directories_[text]);
+        directories_[text] = readDigest(file);
       }
-      return file.atEnd() && index_.size() == 16;
+      return file.atEnd();
     } catch (const kel::err::Error&) {
       return false;
     }
@@ -299,16 +300,22 @@ class Fingerprints {
   void write(const std::string& path, const std::string& index) const {
     kel::file::BinaryFile file(path, 1);
     kel::file::write(file, kMagic);
-    kel::file::write(file, index);
+    file.writeBytes(index.data(), index.size());
     file.writeUInt(static_cast<unsigned>(directories_.size()));
     for (const auto& [directory, fingerprint] : directories_) {
       kel::file::write(file, directory);
-      kel::file::write(file, fingerprint);
+      file.writeBytes(fingerprint.data(), fingerprint.size());
     }
     file.close();
   }
 
  private:
+  static std::string readDigest(kel::file::BinaryFile& file) {
+    std::string digest(16, '\0');
+    file.readBytes(digest.data(), digest.size());
+    return digest;
+  }
+
   static constexpr const char* kMagic = "CORVEX_FINGERPRINTS";
   std::string index_;
   std::map<std::string, std::string> directories_;

@@ -70,8 +70,8 @@ class IndexRun : public ::testing::Test {
       bytes({0x01, 0x00});
   // What the global index was built from: its own fingerprint, then each directory's word list's.
   const std::string fingerprints =
-      str("CORVEX_FINGERPRINTS") + str(kel::file::fingerprintOf(globalIndex)) + bytes({0x02}) + str("web/docs") +
-      str(kel::file::fingerprintOf(docsList)) + str("web/news") + str(kel::file::fingerprintOf(newsList));
+      str("CORVEX_FINGERPRINTS") + kel::file::fingerprintOf(globalIndex) + bytes({0x02}) + str("web/docs") +
+      kel::file::fingerprintOf(docsList) + str("web/news") + kel::file::fingerprintOf(newsList);
 };
 
 TEST_F(IndexRun, WritesTheIndexFilesByteForByte) {
