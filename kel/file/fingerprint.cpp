@@ -32,6 +32,8 @@ void Fingerprint::addWord(std::uint64_t word) {
 }
 
 void Fingerprint::add(std::string_view bytes) {
+  // An empty view may have no data at all, which memcpy must not be given.
+  if (bytes.empty()) return;
   length_ += bytes.size();
   const char* p = bytes.data();
   std::size_t n = bytes.size();

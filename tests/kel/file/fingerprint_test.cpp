@@ -17,6 +17,7 @@ TEST(Fingerprint, DependsOnTheBytesAloneNotOnThePieces) {
   for (std::size_t cut1 = 0; cut1 <= text.size(); cut1 += 3) {
     for (std::size_t cut2 = cut1; cut2 <= text.size(); cut2 += 5) {
       kel::file::Fingerprint f;
+      f.add(std::string_view());  // no data at all
       f.add(text.substr(0, cut1));
       f.add(text.substr(cut1, cut2 - cut1));
       f.add(text.substr(cut2));
