@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "index/byte_codec.h"
+#include "kel/file/byte_codec.h"
+#include "kel/file/file_util.h"
+#include "kel/file/mapped_file.h"
 #include "index/lookup.h"
 
 namespace {
@@ -20,27 +22,27 @@ std::string syntheticIndex() {
   const unsigned files = 20000;
   const unsigned words = 60000;
   std::string bytes;
-  appendUInt(bytes, files);
+  kel::file::appendUInt(bytes, files);
   for (unsigned f = 0; f < files; ++f) {
-    appendString(bytes, "/srv/web/g" + std::to_string(f / 500) + "/d" + std::to_string(f / 25) + "/p" +
+    kel::file::appendString(bytes, "/srv/web/g" + std::to_string(f / 500) + "/d" + std::to_string(f / 25) + "/p" +
                             std::to_string(f) + ".html");
   }
   // Words in byte order: "w" and a zero-padded rank, so rank 0 is the most common.
-  appendUInt(bytes, words);
+  kel::file::appendUInt(bytes, words);
   std::uint64_t state = 88172645463325252ULL;
   for (unsigned w = 0; w < words; ++w) {
     char word[16];
     std::snprintf(word, sizeof word, "w%06u", w);
-    appendString(bytes, word);
+    kel::file::appendString(bytes, word);
     // About files / (rank + 1) * 0.35 files hold the word (at least one).
     const unsigned count = std::max(1u, static_cast<unsigned>(files * 0.35 / (w + 1)));
-    appendUInt(bytes, count);
+    kel::file::appendUInt(bytes, count);
     const unsigned step = files / count;
     for (unsigned k = 0; k < count; ++k) {
       state ^= state << 13;
       state ^= state >> 7;
       state ^= state << 17;
-      appendUInt(bytes, k * step + static_cast<unsigned>(state % step));
+      kel::file::appendUInt(bytes, k * step + static_cast<unsigned>(state % step));
     }
   }
   return bytes;
@@ -59,7 +61,7 @@ const std::string& indexPath() {
 
 void lookup(benchmark::State& state, const char* search, unsigned flags) {
   const std::string& path = indexPath();
-  const std::size_t size = FileBytes(path).view().size();
+  const std::size_t size = kel::file::MappedFile(path).view().size();
   std::ostringstream report;
   std::size_t found = 0;
   for (auto _ : state) {

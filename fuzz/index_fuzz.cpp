@@ -28,7 +28,9 @@
 #include <boost/regex.hpp>
 
 #include "fuzz_util.h"
-#include "index/byte_codec.h"
+#include "kel/file/byte_codec.h"
+#include "kel/file/file_util.h"
+#include "kel/file/mapped_file.h"
 #include "index/global_index.h"
 #include "index/lookup.h"
 #include "index/word_list.h"
@@ -89,7 +91,7 @@ void wordList(std::string_view bytes) {
   Directory dir;
   dir.path = "d";
   try {
-    ByteReader reader(bytes, "word list");
+    kel::file::ByteReader reader(bytes, "word list");
     while (reader.readByte() != 0) {
       dir.files.emplace(reader.readString());
       for (unsigned n = reader.readUInt(); n > 0; --n) reader.skipString();
@@ -106,7 +108,7 @@ void wordList(std::string_view bytes) {
 // The files selected by every term, by reading every entry and matching every word.
 bool fullScan(std::string_view bytes, const std::list<SearchTerm>& terms,
               std::list<std::string>& files) {
-  ByteReader reader(bytes, "global index");
+  kel::file::ByteReader reader(bytes, "global index");
   std::vector<std::string_view> paths;
   for (unsigned n = reader.readUInt(); n > 0; --n) paths.push_back(reader.readString());
   std::vector<std::set<unsigned>> selected(terms.size());

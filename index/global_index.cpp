@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "app/options.h"
-#include "index/byte_codec.h"
+#include "kel/file/byte_codec.h"
+#include "kel/file/file_util.h"
+#include "kel/file/mapped_file.h"
 #include "index/word_list.h"
 #include "kel/err/error.h"
 #include "kel/file/binary_file.h"
@@ -219,7 +221,7 @@ class WordTable {
       out.push_back(static_cast<unsigned char>(file));
     } else {
       std::string encoded;
-      appendUInt(encoded, file);
+      kel::file::appendUInt(encoded, file);
       out.insert(out.end(), encoded.begin(), encoded.end());
     }
   }
@@ -357,15 +359,15 @@ class GlobalIndexBuilder : public WordListConsumer {
       buffer.clear();
     };
     std::string buffer;
-    appendUInt(buffer, static_cast<unsigned>(paths_.size()));
+    kel::file::appendUInt(buffer, static_cast<unsigned>(paths_.size()));
     for (const std::string& p : paths_) {
-      appendString(buffer, p);
+      kel::file::appendString(buffer, p);
       if (buffer.size() >= (1u << 20)) flush(buffer);
     }
-    appendUInt(buffer, static_cast<unsigned>(table_.size()));
+    kel::file::appendUInt(buffer, static_cast<unsigned>(table_.size()));
     for (const WordTable::View& entry : table_.sorted()) {
-      appendString(buffer, entry.word);
-      appendUInt(buffer, entry.count);
+      kel::file::appendString(buffer, entry.word);
+      kel::file::appendUInt(buffer, entry.count);
       buffer += entry.numbers;
       if (buffer.size() >= (1u << 20)) flush(buffer);
     }
@@ -391,12 +393,12 @@ class PreviousIndex {
   bool load(const std::string& path) {
     try {
       if (!fingerprints_.load(Fingerprints::pathFor(path))) return false;
-      file_ = std::make_unique<FileBytes>(path);
+      file_ = std::make_unique<kel::file::MappedFile>(path);
       bytes_ = file_->view();
       // Restored from a backup, copied in, cut short, written by a run that did not finish:
       // nothing vouches for its postings.
       if (kel::file::fingerprintOf(bytes_) != fingerprints_.index()) return false;
-      ByteReader reader(bytes_, path);
+      kel::file::ByteReader reader(bytes_, path);
       fileCount_ = reader.readUInt();
       for (unsigned i = 0; i < fileCount_; ++i) {
         if (!numbers_.emplace(reader.readString(), i).second) return false;
@@ -408,7 +410,7 @@ class PreviousIndex {
         const std::size_t start = reader.position();
         const std::string_view word = reader.readString();
         // A word cut at a NUL byte would not be written back as it stands.
-        if (reader.position() - start != ByteReader::uintLength(static_cast<unsigned char>(bytes_[start])) + word.size()) {
+        if (reader.position() - start != kel::file::uintLength(static_cast<unsigned char>(bytes_[start])) + word.size()) {
           return false;
         }
         if (w > 0 && !(previous < word)) return false;
@@ -435,8 +437,8 @@ class PreviousIndex {
     const auto found = numbers_.find(path);
     return found == numbers_.end() ? -1 : static_cast<long>(found->second);
   }
-  ByteReader entries(const std::string& name) const {
-    ByteReader reader(bytes_, name);
+  kel::file::ByteReader entries(const std::string& name) const {
+    kel::file::ByteReader reader(bytes_, name);
     reader.skipTo(entriesStart_);
     return reader;
   }
@@ -444,7 +446,7 @@ class PreviousIndex {
   std::size_t size() const { return bytes_.size(); }
 
  private:
-  std::unique_ptr<FileBytes> file_;
+  std::unique_ptr<kel::file::MappedFile> file_;
   std::string_view bytes_;
   Fingerprints fingerprints_;
   unsigned fileCount_ = 0;
@@ -499,17 +501,17 @@ class IncrementalBuilder : public WordListConsumer {
     std::vector<unsigned> merged;
     auto emit = [&](std::string_view word, const std::vector<unsigned>& list) {
       if (list.empty()) return;
-      appendString(entries, word);
-      appendUInt(entries, static_cast<unsigned>(list.size()));
-      for (const unsigned n : list) appendUInt(entries, n);
+      kel::file::appendString(entries, word);
+      kel::file::appendUInt(entries, static_cast<unsigned>(list.size()));
+      for (const unsigned n : list) kel::file::appendUInt(entries, n);
       ++wordCount;
     };
     auto decode = [](std::string_view encoded, unsigned count, std::vector<unsigned>& out) {
-      ByteReader reader(encoded, std::string());
+      kel::file::ByteReader reader(encoded, std::string());
       for (unsigned k = 0; k < count; ++k) out.push_back(reader.readUInt());
     };
 
-    ByteReader reader = previous_.entries(path);
+    kel::file::ByteReader reader = previous_.entries(path);
     for (unsigned w = previous_.wordCount(); w > 0; --w) {
       const std::string_view word = reader.readString();
       numbers.clear();
@@ -542,9 +544,9 @@ class IncrementalBuilder : public WordListConsumer {
 
     kel::file::BinaryFile file(path, 1);
     std::string head;
-    appendUInt(head, static_cast<unsigned>(paths_.size()));
-    for (const std::string& p : paths_) appendString(head, p);
-    appendUInt(head, wordCount);
+    kel::file::appendUInt(head, static_cast<unsigned>(paths_.size()));
+    for (const std::string& p : paths_) kel::file::appendString(head, p);
+    kel::file::appendUInt(head, wordCount);
     file.writeBytes(head.data(), head.size());
     // In pieces, so that the file's own buffer stays small.
     constexpr std::size_t piece = 1 << 20;

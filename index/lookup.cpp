@@ -6,7 +6,9 @@
 #include <iterator>
 
 #include "app/options.h"
-#include "index/byte_codec.h"
+#include "kel/file/byte_codec.h"
+#include "kel/file/file_util.h"
+#include "kel/file/mapped_file.h"
 #include "index/global_index.h"
 #include "index/word_extraction.h"
 #include "kel/err/error.h"
@@ -104,8 +106,8 @@ void lookupTerms(const std::string& indexPath, const std::string& search, unsign
   std::vector<unsigned> result;
   if (!added.empty()) {
     if (verbose) *verbose << "Searching in global index..\n";
-    const FileBytes bytes(indexPath);
-    ByteReader reader(bytes.view(), indexPath);
+    const kel::file::MappedFile bytes(indexPath);
+    kel::file::ByteReader reader(bytes.view(), indexPath);
 
     const unsigned fileCount = reader.readUInt();
     std::vector<std::string_view> paths;
@@ -138,7 +140,7 @@ void lookupTerms(const std::string& indexPath, const std::string& search, unsign
           for (unsigned k = 0; k < count; ++k) {
             const unsigned number = reader.readUInt();
             // A number without a path would select a file the index does not name.
-            if (number >= fileCount) reader.endOfFile();
+            if (number >= fileCount) kel::file::endOfFile(reader.name());
             numbers.push_back(number);
           }
           decoded = true;

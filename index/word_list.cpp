@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "app/options.h"
-#include "index/byte_codec.h"
+#include "kel/file/byte_codec.h"
+#include "kel/file/file_util.h"
+#include "kel/file/mapped_file.h"
 #include "index/word_extraction.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
@@ -181,9 +183,9 @@ std::string buildWordList(const Directory& dir, std::ostream* log) {
       // An unreadable page is indexed as a page without words.
     }
     bytes += '\x01';
-    appendString(bytes, name);
-    appendUInt(bytes, static_cast<unsigned>(words->size()));
-    for (const std::string_view word : *words) appendString(bytes, word);
+    kel::file::appendString(bytes, name);
+    kel::file::appendUInt(bytes, static_cast<unsigned>(words->size()));
+    for (const std::string_view word : *words) kel::file::appendString(bytes, word);
   }
   bytes += '\0';
   return bytes;
@@ -197,7 +199,7 @@ void writeWordList(const std::string& path, const Directory& dir) {
 
 bool isWordListOf(std::string_view bytes, const Directory& dir) {
   try {
-    ByteReader reader(bytes, std::string());
+    kel::file::ByteReader reader(bytes, std::string());
     for (const std::string& name : dir.files) {
       if (reader.readByte() == 0) return false;
       if (reader.readString() != name) return false;
@@ -210,7 +212,7 @@ bool isWordListOf(std::string_view bytes, const Directory& dir) {
 }
 
 void feedWordList(std::string_view bytes, const Directory& dir, WordListConsumer& consumer) {
-  ByteReader reader(bytes, std::string());
+  kel::file::ByteReader reader(bytes, std::string());
   for (std::size_t i = dir.files.size(); i > 0; --i) {
     reader.readByte();
     consumer.file(dir, reader.readString());
@@ -244,7 +246,7 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
       bool current = false;
       if (time.tv_sec != 0 && time.tv_sec >= dir.newest) {
         try {
-          bytes = readFileInto(path, buffer);
+          bytes = kel::file::readFileInto(path, buffer);
           current = isWordListOf(bytes, dir);
         } catch (const kel::err::Error&) {
           // vanished or unreadable since the stat: build it anew

@@ -76,9 +76,13 @@ bool linkTemporary(int fd, const std::string& name, std::string& temporary) {
 }  // namespace
 
 BinaryFile::BinaryFile(const std::string& name, int mode)
-    : name_(name), mode_(mode == 1 ? 1 : 0), uncaughtAtOpen_(std::uncaught_exceptions()) {
+    : name_(name),
+      mode_(mode == 1 ? 1 : 0),
+      uncaughtAtOpen_(std::uncaught_exceptions()),
+      reader_(std::string_view(), name) {
   if (mode_ == 0) {
     data_.resize(readFileInto(name_, data_).size());
+    reader_ = ByteReader(data_, name_);
     return;
   }
   struct stat target;
@@ -113,7 +117,7 @@ BinaryFile::~BinaryFile() {
 void BinaryFile::close() {
   if (mode_ == 0) {
     std::string().swap(data_);
-    position_ = 0;
+    reader_ = ByteReader(std::string_view(), name_);
     return;
   }
   if (fd_ < 0) {
@@ -192,51 +196,31 @@ void BinaryFile::writeUInt(unsigned value) {
   writeBytes(bytes, encodeUInt(value, bytes));
 }
 
-void BinaryFile::endOfFile() const { throw err::Error("End of file reached (" + name_ + ")"); }
-
-unsigned BinaryFile::readUInt() {
-  const std::size_t left = data_.size() - position_;
-  if (left == 0) endOfFile();
-  const auto* p = reinterpret_cast<const unsigned char*>(data_.data()) + position_;
-  const std::size_t n = uintLength(p[0]);
-  if (left < n) endOfFile();
-  position_ += n;
-  return decodeUInt(p);
-}
+unsigned BinaryFile::readUInt() { return reader_.readUInt(); }
 
 bool BinaryFile::readByte(unsigned char& byte) {
-  if (position_ >= data_.size()) return false;
-  byte = static_cast<unsigned char>(data_[position_++]);
+  if (reader_.atEnd()) return false;
+  byte = static_cast<unsigned char>(reader_.readByte());
   return true;
 }
 
 void BinaryFile::readBytes(char* data, std::size_t size) {
-  if (data_.size() - position_ < size) endOfFile();
-  std::memcpy(data, data_.data() + position_, size);
-  position_ += size;
+  const std::string_view bytes = reader_.readBytes(size);
+  std::memcpy(data, bytes.data(), bytes.size());
 }
 
-std::string_view BinaryFile::readStringView() {
-  int length;
-  read(*this, length);
-  // A damaged length must neither allocate wildly nor read short without notice.
-  if (length < 0 || static_cast<std::size_t>(length) > data_.size() - position_) endOfFile();
-  std::string_view bytes(data_.data() + position_, static_cast<std::size_t>(length));
-  position_ += bytes.size();
-  const std::size_t nul = bytes.find('\0');
-  return nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
-}
+std::string_view BinaryFile::readStringView() { return reader_.readString(); }
 
 void write(BinaryFile& file, bool value) { file.writeByte(value ? 1 : 0); }
 
 void read(BinaryFile& file, bool& value) {
   unsigned char byte;
-  if (!file.readByte(byte)) throw err::Error("End of file reached (" + file.name() + ")");
+  if (!file.readByte(byte)) endOfFile(file.name());
   value = byte != 0;
 }
 
 void write(BinaryFile& file, int value) {
-  if (value == INT_MIN) throw err::Error("Integer out of range (" + file.name() + ")");
+  if (value == INT_MIN) outOfRange(file.name());
   file.writeUInt(value >= 0 ? 2u * static_cast<unsigned>(value) : 2u * static_cast<unsigned>(-value) + 1u);
 }
 
@@ -247,7 +231,7 @@ void read(BinaryFile& file, int& value) {
 }
 
 void write(BinaryFile& file, std::string_view value) {
-  if (value.size() > static_cast<std::size_t>(INT_MAX)) throw err::Error("Integer out of range (" + file.name() + ")");
+  if (value.size() > static_cast<std::size_t>(INT_MAX)) outOfRange(file.name());
   write(file, static_cast<int>(value.size()));
   file.writeBytes(value.data(), value.size());
 }

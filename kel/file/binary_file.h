@@ -1,12 +1,5 @@
-// The program's binary data files (file list, word lists, global index) and their byte encodings.
-//
-// Encodings (all multi-byte integers most significant byte first):
-//   unsigned  1 to 5 bytes, the shortest form:  0..0x7F: the value;  ..0x3FFF: 0x80|v>>8, v;
-//             ..0x1FFFFF: 0xC0|v>>16, v>>8, v;  ..0xFFFFFFF: 0xE0|v>>24, v>>16, v>>8, v;
-//             above: 0xF0, v>>24, v>>16, v>>8, v  (a reader ignores the low 4 bits of 0xF0..0xFF).
-//   int       the unsigned 2*v for v >= 0, 2*(-v)+1 for v < 0; range -(2^31-1)..2^31-1.
-//   bool      one byte, 0 or 1; any non-zero byte reads as true.
-//   string    its length as an int, then its bytes; a string read back ends at its first NUL.
+// The program's binary data files (file list, word lists, global index), read whole and written
+// atomically, in the encodings of kel/file/byte_codec.h (unsigned, int, bool, string).
 #ifndef KEL_FILE_BINARY_FILE_H
 #define KEL_FILE_BINARY_FILE_H
 
@@ -17,59 +10,10 @@
 #include <string_view>
 
 #include "kel/err/noncopyable.h"
+#include "kel/file/byte_codec.h"
 #include "kel/file/fingerprint.h"
 
 namespace kel::file {
-
-// The unsigned encoding, for code that encodes or decodes it in memory.
-// Number of bytes of a value whose first byte is b0.
-inline unsigned uintLength(unsigned char b0) {
-  return b0 < 0x80 ? 1 : b0 < 0xC0 ? 2 : b0 < 0xE0 ? 3 : b0 < 0xF0 ? 4 : 5;
-}
-
-// Writes the shortest form of value to out (room for 5 bytes) and returns its length.
-inline std::size_t encodeUInt(unsigned value, char* out) {
-  if (value < 0x80u) {
-    out[0] = static_cast<char>(value);
-    return 1;
-  }
-  if (value < 0x4000u) {
-    out[0] = static_cast<char>(0x80u | (value >> 8));
-    out[1] = static_cast<char>(value);
-    return 2;
-  }
-  if (value < 0x200000u) {
-    out[0] = static_cast<char>(0xC0u | (value >> 16));
-    out[1] = static_cast<char>(value >> 8);
-    out[2] = static_cast<char>(value);
-    return 3;
-  }
-  if (value < 0x10000000u) {
-    out[0] = static_cast<char>(0xE0u | (value >> 24));
-    out[1] = static_cast<char>(value >> 16);
-    out[2] = static_cast<char>(value >> 8);
-    out[3] = static_cast<char>(value);
-    return 4;
-  }
-  out[0] = static_cast<char>(0xF0u);
-  out[1] = static_cast<char>(value >> 24);
-  out[2] = static_cast<char>(value >> 16);
-  out[3] = static_cast<char>(value >> 8);
-  out[4] = static_cast<char>(value);
-  return 5;
-}
-
-// The value whose uintLength(p[0]) bytes start at p; the caller has checked they are there.
-inline unsigned decodeUInt(const unsigned char* p) {
-  const unsigned b0 = p[0];
-  switch (uintLength(p[0])) {
-    case 1: return b0;
-    case 2: return ((b0 & 0x3Fu) << 8) | p[1];
-    case 3: return ((b0 & 0x1Fu) << 16) | (unsigned{p[1]} << 8) | p[2];
-    case 4: return ((b0 & 0x0Fu) << 24) | (unsigned{p[1]} << 16) | (unsigned{p[2]} << 8) | p[3];
-    default: return (unsigned{p[1]} << 24) | (unsigned{p[2]} << 16) | (unsigned{p[3]} << 8) | p[4];
-  }
-}
 
 class BinaryFile;
 
@@ -139,19 +83,18 @@ class BinaryFile : kel_boost::noncopyable {
   std::string_view readStringView();
 
   // Read mode: true when every byte has been read.
-  bool atEnd() const { return position_ >= data_.size(); }
+  bool atEnd() const { return reader_.atEnd(); }
 
  private:
-  [[noreturn]] void endOfFile() const;
   void flushBuffer();
   void discardTemporary() noexcept;
 
   const std::string name_;
   const int mode_;
   int uncaughtAtOpen_;
-  // Read mode: the whole file and the index of the next unread byte.
+  // Read mode: the whole file and the reader over it.
   std::string data_;
-  std::size_t position_ = 0;
+  ByteReader reader_;
   // Write mode: the temporary file, its descriptor (-1 when closed) and unwritten bytes.
   std::string temporaryName_;
   int fd_ = -1;

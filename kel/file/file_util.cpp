@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kel/err/error.h"
+#include "kel/file/descriptor.h"
 #include "kel/err/format.h"
 
 namespace kel::file {
@@ -130,17 +131,9 @@ bool isTerminal(FILE* stream) { return stream != nullptr && isTerminal(::fileno(
 void sleepSeconds(unsigned seconds) { ::sleep(seconds); }
 
 std::string_view readFileInto(const std::string& path, std::string& buffer, struct stat* status) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const Descriptor descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const int fd = descriptor.get();
   if (fd < 0) throw err::IOError(path);
-  // Closes the descriptor on every way out, keeping errno of the failure being reported.
-  struct Closer {
-    int fd;
-    ~Closer() {
-      const int saved = errno;
-      ::close(fd);
-      errno = saved;
-    }
-  } closer{fd};
   struct stat info;
   if (::fstat(fd, &info) != 0) throw err::IOError(path);
   if (status) *status = info;

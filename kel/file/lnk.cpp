@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "kel/err/error.h"
@@ -68,14 +67,9 @@ class LnkBytes {
 };
 
 std::vector<unsigned char> readWholeFile(const std::string& path) {
-  const auto size = kel::file::fileSize(path);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw kel::err::IOError(path);
-  std::vector<unsigned char> bytes(size > 0 ? static_cast<std::size_t>(size) : 0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  // A file that shrank since its size was taken is judged by what is there.
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return bytes;
+  std::string buffer;
+  const std::string_view bytes = kel::file::readFileInto(path, buffer);
+  return std::vector<unsigned char>(bytes.begin(), bytes.end());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "index/byte_codec.h"
+#include "kel/file/byte_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,10 @@
 #include "test_util.h"
 
 namespace {
+
+using kel::file::appendString;
+using kel::file::appendUInt;
+using kel::file::ByteReader;
 
 using testutil::bytes;
 
