@@ -34,19 +34,18 @@ using kel::html_write::HTML_Elements;
 using kel::html_write::HTML_Text;
 using kel::html_write::makeHandle;
 
-// Path of the stored file list, computed on first use.
-std::string filesListPath;
-
 // Makes sure the index exists, looks the search string up and appends to rows the "More than"
 // row when the result limit is reached and then the results, highest score first (among equal
 // scores the later candidate first), or the "Nothing matched" row when there is neither a result
 // nor a "More than" row. Rows are only appended once every candidate has been searched, so a
 // failure leaves just the rows added before it.
 void searchAndRank(HTML_Elements& rows) {
-  if (filesListPath.empty()) filesListPath = indexFilePath("files");
+  // The file collection decides on -u: it rescans the roots when -u is given or no file list
+  // exists yet, and then the index is brought up to date; so is a missing global index.
+  const std::string fileList = filesListPath();
   struct stat info;
-  if (buildFileList(filesListPath) || ::stat(globalIndexPath().c_str(), &info) != 0) {
-    updateGlobalIndex(filesListPath);
+  if (buildFileList(fileList) || ::stat(globalIndexPath().c_str(), &info) != 0) {
+    updateGlobalIndex(fileList);
   }
 
   unsigned patternFlags = boost::regex::normal;

@@ -15,6 +15,7 @@
 #include "kel/file/byte_codec.h"
 #include "kel/file/file_util.h"
 #include "kel/file/mapped_file.h"
+#include "index/index_files.h"
 #include "index/word_list.h"
 #include "kel/err/error.h"
 #include "kel/file/binary_file.h"
@@ -267,8 +268,6 @@ class WordTable {
 // recorded for it: they then come from exactly that word list.
 class Fingerprints {
  public:
-  static std::string pathFor(const std::string& globalPath) { return globalPath + ".fingerprints"; }
-
   void add(const std::string& directory, std::string_view wordList) {
     directories_[directory] = kel::file::fingerprintOf(wordList);
   }
@@ -373,7 +372,7 @@ class GlobalIndexBuilder : public WordListConsumer {
     }
     flush(buffer);
     file.close();
-    fingerprints_.write(Fingerprints::pathFor(path), file.writtenFingerprint());
+    fingerprints_.write(fingerprintsPath(path), file.writtenFingerprint());
   }
 
  private:
@@ -392,7 +391,7 @@ class PreviousIndex {
   // False when path does not exist or is not such an index.
   bool load(const std::string& path) {
     try {
-      if (!fingerprints_.load(Fingerprints::pathFor(path))) return false;
+      if (!fingerprints_.load(fingerprintsPath(path))) return false;
       file_ = std::make_unique<kel::file::MappedFile>(path);
       bytes_ = file_->view();
       // Restored from a backup, copied in, cut short, written by a run that did not finish:
@@ -554,7 +553,7 @@ class IncrementalBuilder : public WordListConsumer {
       file.writeBytes(entries.data() + start, std::min(piece, entries.size() - start));
     }
     file.close();
-    fingerprints_.write(Fingerprints::pathFor(path), file.writtenFingerprint());
+    fingerprints_.write(fingerprintsPath(path), file.writtenFingerprint());
   }
 
  private:
@@ -569,21 +568,11 @@ class IncrementalBuilder : public WordListConsumer {
 
 }  // namespace
 
-std::string indexFilePath(const char* base) {
-  std::string name = optIndexPrefix.isGiven() ? optIndexPrefix.value() + "_" + base : base;
-  return kel::file::joinPath(argIndexDir.value(), name);
-}
-
-std::string globalIndexPath() {
-  static const std::string path = indexFilePath("global_index");
-  return path;
-}
-
-void updateGlobalIndex(const std::string& fileListPath, const std::string& indexDir,
+void updateGlobalIndex(const std::string& filesListPath, const std::string& indexDir,
                        const std::string& globalPath, bool verbose) {
   std::map<std::string, Directory> dirs;
   {
-    kel::file::BinaryFile file(fileListPath, 0);
+    kel::file::BinaryFile file(filesListPath, 0);
     kel::file::loadDirectories(dirs, file);
     file.close();
   }
@@ -606,6 +595,6 @@ void updateGlobalIndex(const std::string& fileListPath, const std::string& index
   builder.write(globalPath);
 }
 
-void updateGlobalIndex(const std::string& fileListPath) {
-  updateGlobalIndex(fileListPath, argIndexDir.value(), globalIndexPath(), optVerbose.isActive());
+void updateGlobalIndex(const std::string& filesListPath) {
+  updateGlobalIndex(filesListPath, argIndexDir.value(), globalIndexPath(), optVerbose.isActive());
 }

@@ -12,14 +12,9 @@
 
 #include <string>
 
-// The index directory of the command line joined with base, or with "<prefix>_<base>" when -I
-// gives a prefix.
-std::string indexFilePath(const char* base);
+#include "index/index_files.h"
 
-// indexFilePath("global_index"), computed on the first call and kept for the process.
-std::string globalIndexPath();
-
-// Loads the file list fileListPath, brings the word lists of its directories up to date
+// Loads the file list filesListPath, brings the word lists of its directories up to date
 // (updateWordLists) and replaces the global index globalPath atomically with one built from
 // them. With verbose, "Updating global index <path>" and one line "words = <n> <directory>" per
 // directory with files (n: distinct words known after that directory) go to std::cerr, after
@@ -34,10 +29,10 @@ std::string globalIndexPath();
 // is changed then), and the errors of updateWordLists; a failure leaves the old global index.
 // kel::err::IOError when the fingerprints cannot be written (the index is then new, and the next
 // update builds it afresh).
-void updateGlobalIndex(const std::string& fileListPath, const std::string& indexDir,
+void updateGlobalIndex(const std::string& filesListPath, const std::string& indexDir,
                        const std::string& globalPath, bool verbose);
 
 // updateGlobalIndex with the index directory, globalIndexPath() and -v of the command line.
-void updateGlobalIndex(const std::string& fileListPath);
+void updateGlobalIndex(const std::string& filesListPath);
 
 #endif

@@ -26,69 +26,20 @@ using kel::file::Directory;
 
 namespace {
 
-constexpr std::string_view indexSuffix = ".index";
-
-bool isMangled(char c) {
-  return c == '\\' || c == '/' || c == '.' || c == ':' || c == ' ' || c == '-';
-}
-
-char codeOf(char c) {
-  switch (c) {
-    case '\\': return 'b';
-    case '/': return 's';
-    case '.': return 'd';
-    case ':': return 'c';
-    case ' ': return 'w';
-    case '-': return 'h';
-    default: return 'u';
-  }
-}
-
-bool endsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-// A file list of the index directory: "files" or "<prefix>_files".
-bool isFileListName(std::string_view name) {
-  return name == "files" || endsWith(name, "_files");
-}
-
-// The process id in the name of a temporary an index file is written to before it replaces
-// the file ("<name>.tmp.<pid>.<n>"), or 0 for any other name.
-pid_t temporaryOwner(std::string_view name) {
-  const std::size_t mark = name.rfind(".tmp.");
-  if (mark == std::string_view::npos) return 0;
-  const std::string_view rest = name.substr(mark + 5);
-  const std::size_t dot = rest.find('.');
-  if (dot == 0 || dot > 9 || dot == std::string_view::npos || dot + 1 == rest.size()) return 0;
-  if (rest.find_first_not_of("0123456789.") != std::string_view::npos || rest.find('.', dot + 1) != std::string_view::npos) {
-    return 0;
-  }
-  return static_cast<pid_t>(std::stoul(std::string(rest.substr(0, dot))));
-}
-
 bool acceptIndexDirectoryEntry(const std::string&, const char* name, const struct stat&) {
   const std::string_view n(name);
-  return endsWith(n, indexSuffix) || isFileListName(n) || temporaryOwner(n) != 0;
+  return isWordListName(n) || isFileListName(n) || temporaryOwner(n) != 0;
 }
 
 // Removes the temporaries that runs killed while writing an index file left behind: those
 // whose process no longer exists. A live writer's temporary stays.
 void removeOrphanedTemporaries(const std::string& indexDir, const std::set<std::string>& names) {
   for (const std::string& name : names) {
-    const pid_t owner = temporaryOwner(name);
+    const auto owner = static_cast<pid_t>(temporaryOwner(name));
     if (owner > 0 && owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH) {
       std::remove(kel::file::joinPath(indexDir, name).c_str());
     }
   }
-}
-
-// One or more decimal digits, then '_' and tail.
-bool isCountAndTail(std::string_view name, std::string_view tail) {
-  std::size_t digits = 0;
-  while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
-  return digits > 0 && digits < name.size() && name[digits] == '_' &&
-         name.substr(digits + 1) == tail;
 }
 
 // The directory paths named by the file lists among names; lists that cannot be read are
@@ -124,44 +75,6 @@ void writeBytes(const std::string& path, const std::string& bytes) {
 }
 
 }  // namespace
-
-std::string mangleDirectoryName(std::string_view path) {
-  std::string mangled(path);
-  for (char& c : mangled) {
-    if (isMangled(c)) c = '_';
-  }
-  return mangled;
-}
-
-std::string wordListName(const Directory& dir, bool distinct) {
-  std::string name = kel::format("%u_", static_cast<unsigned>(dir.files.size()));
-  name += mangleDirectoryName(dir.path);
-  if (distinct) {
-    name += '.';
-    for (const char c : dir.path) {
-      if (c == '_' || isMangled(c)) name += codeOf(c);
-    }
-  }
-  name += indexSuffix;
-  return name;
-}
-
-WordListNames::WordListNames(const std::map<std::string, Directory>& dirs,
-                             const std::set<std::string>& otherPaths) {
-  std::map<std::string, std::string> firstPathOf;
-  auto note = [&](const std::string& path) {
-    std::string mangled = mangleDirectoryName(path);
-    const auto [it, inserted] = firstPathOf.emplace(mangled, path);
-    if (!inserted && it->second != path) collidingMangledNames_.insert(std::move(mangled));
-  };
-  for (const auto& entry : dirs) note(entry.second.path);
-  for (const std::string& path : otherPaths) note(path);
-}
-
-bool WordListNames::isDistinct(const Directory& dir) const {
-  return !collidingMangledNames_.empty() &&
-         collidingMangledNames_.count(mangleDirectoryName(dir.path)) != 0;
-}
 
 std::string wordListPath(const Directory& dir) {
   return kel::file::joinPath(argIndexDir.value(), wordListName(dir));
@@ -269,9 +182,8 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
     }
 
     // Word lists of this directory under earlier file counts.
-    const std::string_view tail = std::string_view(name).substr(name.find('_') + 1);
     for (const std::string& other : existing) {
-      if (other == name || !isCountAndTail(other, tail)) continue;
+      if (other == name || !isSameDirectoryWordList(other, name)) continue;
       const std::string otherPath = kel::file::joinPath(indexDir, other);
       if (std::remove(otherPath.c_str()) != 0) {
         std::cerr << "Warning: remove " << otherPath << "failed!\n";

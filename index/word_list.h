@@ -1,22 +1,13 @@
 // Word-list files: one file per source directory in the index directory, holding the distinct
 // words of every HTML file of that directory.
 //
-// Name: "<file count>_<mangled path>.index", where the mangled path is the directory's path with
-// each of '\', '/', '.', ':', ' ' and '-' replaced by '_'. The names carry no index prefix, so
-// indices that share an index directory share their word lists.
+// The word list's name is given in index/index_files.h.
 //
 // Format (primitives of kel::file::BinaryFile), one record per file of the directory in the
 // directory's file order:
 //   0x01, file name (string), word count n (uint), n words (strings, ascending, each once)
 // and after the last record the end byte 0x00. An unreadable or empty page has a record with
 // no words.
-//
-// Two directories whose mangled paths coincide (x/a-b and x/a.b) would get the same name. When
-// both are known to the index directory (the table being updated, or another file list stored
-// there), each of them is named "<count>_<mangled path>.<code>.index" instead, where the code
-// gives for every '_' of the mangled path the character it stands for (b '\', s '/', d '.',
-// c ':', w ' ', h '-', u '_'). Such a name never has the form of any other directory's name, so
-// no directory uses, rewrites or removes another's word list.
 #ifndef CORVEX_INDEX_WORD_LIST_H
 #define CORVEX_INDEX_WORD_LIST_H
 
@@ -28,32 +19,12 @@
 #include <string>
 #include <string_view>
 
+#include "index/index_files.h"
 #include "kel/file/directory.h"
 
-// path with the six separator-like characters replaced by '_'.
-std::string mangleDirectoryName(std::string_view path);
-
-// The word-list file name (without directory) of dir: "<count>_<mangled>.index", or with
-// distinct set the collision-free "<count>_<mangled>.<code>.index".
-std::string wordListName(const kel::file::Directory& dir, bool distinct = false);
-
-// Which directories need the collision-free names: those whose mangled path equals the mangled
-// path of another known directory.
-class WordListNames {
- public:
-  // Every directory of dirs is known; otherPaths adds further known directory paths.
-  explicit WordListNames(const std::map<std::string, kel::file::Directory>& dirs,
-                         const std::set<std::string>& otherPaths = {});
-  bool isDistinct(const kel::file::Directory& dir) const;
-  std::string name(const kel::file::Directory& dir) const {
-    return wordListName(dir, isDistinct(dir));
-  }
-
- private:
-  std::set<std::string> collidingMangledNames_;
-};
-
-// joinPath(index directory, wordListName(dir)) with the index directory of the command line.
+// joinPath(index directory, wordListName(dir)) with the index directory of the command line: the
+// plain name, which is dir's word list unless another known directory's path mangles alike
+// (updateWordLists chooses names through WordListNames).
 std::string wordListPath(const kel::file::Directory& dir);
 
 // The bytes of dir's word list: every file of dir is read through the HTML reader (a file that

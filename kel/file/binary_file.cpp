@@ -45,9 +45,9 @@ int openAnonymous(const std::string& name) {
 #endif
 }
 
-// The next unused name "<name>.tmp.<pid>.<n>"; none of them ends in ".index".
+// The next name of this process's temporaries for name.
 std::string nextTemporaryName(const std::string& name) {
-  return name + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(temporaryCounter++);
+  return temporaryName(name, ::getpid(), temporaryCounter++);
 }
 
 // Creates a new, named temporary beside name; fd is -1 (errno set) when that fails.
@@ -210,6 +210,24 @@ void BinaryFile::readBytes(char* data, std::size_t size) {
 }
 
 std::string_view BinaryFile::readStringView() { return reader_.readString(); }
+
+std::string temporaryName(const std::string& target, long pid, unsigned n) {
+  return target + ".tmp." + std::to_string(pid) + "." + std::to_string(n);
+}
+
+long temporaryOwner(std::string_view name) {
+  const std::size_t mark = name.rfind(".tmp.");
+  if (mark == std::string_view::npos) return 0;
+  const std::string_view rest = name.substr(mark + 5);
+  // "<pid>.<n>": at most nine digits of pid, at least one digit of n, nothing else.
+  const std::size_t dot = rest.find('.');
+  if (dot == 0 || dot > 9 || dot == std::string_view::npos || dot + 1 == rest.size()) return 0;
+  if (rest.find_first_not_of("0123456789.") != std::string_view::npos ||
+      rest.find('.', dot + 1) != std::string_view::npos) {
+    return 0;
+  }
+  return std::stol(std::string(rest.substr(0, dot)));
+}
 
 void write(BinaryFile& file, bool value) { file.writeByte(value ? 1 : 0); }
 

@@ -105,6 +105,13 @@ class BinaryFile : kel_boost::noncopyable {
   struct timespec modified_ = {};
 };
 
+// The name of the temporary that BinaryFile writes before it replaces target, for the process pid
+// and its n-th temporary: "<target>.tmp.<pid>.<n>".
+std::string temporaryName(const std::string& target, long pid, unsigned n);
+
+// The process id in a name that temporaryName made, or 0 for any other name.
+long temporaryOwner(std::string_view name);
+
 void write(BinaryFile& file, bool value);
 void read(BinaryFile& file, bool& value);
 // Throws kel::err::Error for INT_MIN, which has no encoding.

@@ -45,35 +45,6 @@ struct Recorder : WordListConsumer {
   void endDirectory(const Directory&) override { log += ";"; }
 };
 
-TEST(WordList, NamesAreTheMangledPathOrForCollisionsADistinctOne) {
-  const struct {
-    std::string path;
-    unsigned files;
-    bool distinct;
-    std::string name;
-  } cases[] = {
-      {"/srv/web/docs", 12, false, "12__srv_web_docs.index"}, {"C:\\web\\docs", 12, false, "12_C__web_docs.index"},
-      {"a b-c:d.e", 0, false, "0_a_b_c_d_e.index"},           {"x/a-b", 2, true, "2_x_a_b.sh.index"},
-      {"x/a.b", 2, true, "2_x_a_b.sd.index"},                 {"C:\\a_b", 1, true, "1_C__a_b.cbu.index"},
-  };
-  for (const auto& c : cases) {
-    Directory dir;
-    dir.path = c.path;
-    for (unsigned i = 0; i < c.files; ++i) dir.files.insert(std::to_string(i));
-    EXPECT_EQ(wordListName(dir, c.distinct), c.name) << c.path;
-  }
-  std::map<std::string, Directory> dirs;
-  for (const char* p : {"x/a-b", "x/a.b", "y/a-b"}) dirs[p] = makeDirectory(p, {"i.html"});
-  const WordListNames names(dirs);
-  EXPECT_TRUE(names.isDistinct(dirs["x/a-b"]));
-  EXPECT_TRUE(names.isDistinct(dirs["x/a.b"]));
-  EXPECT_FALSE(names.isDistinct(dirs["y/a-b"]));
-  // Directories of other indices count; the same path twice is no collision.
-  const std::map<std::string, Directory> one{{"y/a-b", dirs["y/a-b"]}};
-  EXPECT_FALSE(WordListNames(one, {"y/a-b", "x/a-b"}).isDistinct(dirs["y/a-b"]));
-  EXPECT_TRUE(WordListNames(one, {"y/a b"}).isDistinct(dirs["y/a-b"]));
-}
-
 TEST(WordList, AcceptsOnlyCompleteListsOfTheCurrentFiles) {
   const Directory dir = makeDirectory("d", {"a.html", "b.html"});
   const std::string good =
