@@ -224,7 +224,7 @@ struct Tree {
     for (const auto& entry : std::filesystem::directory_iterator(indexDir)) {
       if (entry.path().string().rfind(path, 0) == 0) std::filesystem::remove(entry.path());
     }
-    updateGlobalIndex(fileList, indexDir, path, false);
+    updateGlobalIndex(fileList, indexDir, path, false, IndexBuild::full);
     return fuzz::readWholeFile(path);
   }
 };
@@ -244,7 +244,7 @@ void update(fuzz::Fields& fields) {
     fuzz::writeFile(tree.globalIndex, bytes);
   }
   try {
-    updateGlobalIndex(tree.fileList, tree.indexDir, tree.globalIndex, false);
+    updateGlobalIndex(tree.fileList, tree.indexDir, tree.globalIndex, false, IndexBuild::incremental);
   } catch (const kel::err::Error& e) {
     fuzz::fail("an update over damaged files succeeds", e.what());
   }

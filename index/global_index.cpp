@@ -1,329 +1,93 @@
 #include "index/global_index.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <iostream>
 #include <map>
 #include <memory>
-#include <unordered_map>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "app/options.h"
-#include "kel/file/byte_codec.h"
-#include "kel/file/file_util.h"
-#include "kel/file/mapped_file.h"
-#include "index/index_files.h"
+#include "index/fingerprints.h"
 #include "index/word_list.h"
+#include "index/word_table.h"
 #include "kel/err/error.h"
 #include "kel/file/binary_file.h"
+#include "kel/file/byte_codec.h"
 #include "kel/file/directory.h"
 #include "kel/file/fingerprint.h"
+#include "kel/file/mapped_file.h"
 
 using kel::file::Directory;
 
 namespace {
 
-// A hash of a word, reading it eight bytes at a time.
-std::uint64_t hashWord(std::string_view word) {
-  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ word.size();
-  const char* p = word.data();
-  std::size_t n = word.size();
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    h = (h ^ v) * 0xBF58476D1CE4E5B9ULL;
-    h ^= h >> 31;
+// Writes a global index: its file paths and word count, then its entries, and after the index is
+// in place the fingerprints beside it.
+class GlobalIndexWriter {
+ public:
+  GlobalIndexWriter(const std::string& path, const std::vector<std::string>& paths,
+                    unsigned wordCount)
+      : path_(path), file_(path, 1) {
+    kel::file::appendUInt(buffer_, static_cast<unsigned>(paths.size()));
+    for (const std::string& p : paths) {
+      kel::file::appendString(buffer_, p);
+      flushWhenFull();
+    }
+    kel::file::appendUInt(buffer_, wordCount);
   }
-  if (n > 0) {
-    std::uint64_t v = 0;
-    std::memcpy(&v, p, n);
-    h = (h ^ v) * 0x94D049BB133111EBULL;
-    h ^= h >> 29;
+
+  // One entry: word, count and its file numbers already in the unsigned encoding.
+  void entry(std::string_view word, unsigned count, std::string_view numbers) {
+    kel::file::appendString(buffer_, word);
+    kel::file::appendUInt(buffer_, count);
+    buffer_ += numbers;
+    flushWhenFull();
   }
-  h *= 0xFF51AFD7ED558CCDULL;
-  return h ^ (h >> 32);
+
+  // Entries already encoded as a whole.
+  void entries(std::string_view encoded) {
+    flush();
+    file_.writeBytes(encoded.data(), encoded.size());
+  }
+
+  // Puts the index in place, then records beside it what it was built from.
+  void close(const Fingerprints& fingerprints) {
+    flush();
+    file_.close();
+    fingerprints.write(fingerprintsPath(path_), file_.writtenFingerprint());
+  }
+
+ private:
+  void flushWhenFull() {
+    if (buffer_.size() >= (1u << 20)) flush();
+  }
+  void flush() {
+    file_.writeBytes(buffer_.data(), buffer_.size());
+    buffer_.clear();
+  }
+
+  const std::string path_;
+  kel::file::BinaryFile file_;
+  std::string buffer_;
+};
+
+// The progress lines of an update: for every directory with pages, in table order, the number
+// of distinct words known once its pages are counted.
+using WordProgress = std::vector<std::pair<std::size_t, std::string>>;
+
+void printProgress(const std::string& globalPath, const WordProgress& progress) {
+  std::string text = "Updating global index " + globalPath + "\n";
+  for (const auto& [words, path] : progress) {
+    text += "words = " + std::to_string(words) + " " + path + "\n";
+  }
+  std::cerr << text;
 }
 
-// The word table of the global index while it is built: every distinct word once, with the
-// numbers of the files that hold it. File numbers arrive in ascending order, so each word's
-// numbers are appended, already encoded, to its own byte vector; no node per posting.
-// Words live in one character arena and are found through an open-addressing hash table.
-class WordTable {
- public:
-  WordTable() : slots_(1024) {}
-
-  // Counts word for file. The word's bytes must stay valid until the next drain(): words wait
-  // in a short queue, so that their slots and entries can be fetched from memory while the
-  // words in front of them are looked up.
-  void add(std::string_view word, unsigned file) {
-    const std::uint64_t hash = hashWord(word);
-    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
-    if (queued_ == kQueue) {
-      const Queued& first = queue_[front_];
-      insert(first.word, first.file, first.hash);
-      front_ = (front_ + 1) % kQueue;
-      --queued_;
-    }
-    queue_[(front_ + queued_) % kQueue] = Queued{word, hash, file};
-    ++queued_;
-    if (queued_ > kQueue / 2) {
-      // Half-way through the queue the slot has arrived; fetch the entry it names.
-      const Queued& middle = queue_[(front_ + queued_ - 1 - kQueue / 2) % kQueue];
-      const Slot slot = slots_[middle.hash & (slots_.size() - 1)];
-      if (slot.entry != 0) __builtin_prefetch(&entries_[slot.entry - 1]);
-    }
-  }
-
-  // Looks up every queued word. size() and sorted() count only words added before a drain().
-  void drain() {
-    for (; queued_ > 0; --queued_) {
-      const Queued& first = queue_[front_];
-      insert(first.word, first.file, first.hash);
-      front_ = (front_ + 1) % kQueue;
-    }
-  }
-
- private:
-  void insert(std::string_view word, unsigned file, std::uint64_t hash) {
-    const auto tag = static_cast<std::uint32_t>(hash);
-    std::size_t i = hash & (slots_.size() - 1);
-    for (;; i = (i + 1) & (slots_.size() - 1)) {
-      const Slot slot = slots_[i];
-      if (slot.entry == 0) break;
-      if (slot.tag == tag) {
-        Entry& entry = entries_[slot.entry - 1];
-        if (wordOf(entry) == word) {
-          post(slot.entry - 1, file);
-          return;
-        }
-      }
-    }
-    Entry entry;
-    entry.wordLength = word.size();
-    if (word.size() <= sizeof entry.text.inlineWord) {
-      std::copy(word.begin(), word.end(), entry.text.inlineWord);
-    } else {
-      entry.text.wordStart = words_.size();
-      words_.append(word.data(), word.size());
-    }
-    entries_.push_back(std::move(entry));
-    slots_[i] = Slot{tag, static_cast<std::uint32_t>(entries_.size())};
-    post(static_cast<std::uint32_t>(entries_.size() - 1), file);
-    if (entries_.size() * 2 > slots_.size()) grow();
-  }
-
-
- public:
-  std::size_t size() const { return entries_.size(); }
-
-  // One word with its file count and encoded file numbers.
-  struct View {
-    std::string_view word;
-    unsigned count;
-    std::string_view numbers;
-  };
-
-  // The entries in ascending byte order of the words.
-  std::vector<View> sorted() const {
-    flush();
-    std::vector<View> views;
-    views.reserve(entries_.size());
-    for (const Entry& entry : entries_) {
-      views.push_back(View{wordOf(entry), entry.count,
-                           std::string_view(reinterpret_cast<const char*>(entry.numbers.data()),
-                                            entry.numbers.size())});
-    }
-    std::sort(views.begin(), views.end(),
-              [](const View& a, const View& b) { return a.word < b.word; });
-    return views;
-  }
-
- private:
-  struct Slot {
-    std::uint32_t tag = 0;    // low bits of the word's hash
-    std::uint32_t entry = 0;  // 1 + index into entries_; 0: free
-  };
-  // One cache line: a short word is kept here, so that finding it touches nothing else.
-  struct alignas(64) Entry {
-    // The word itself when it fits, else where it starts in words_. Sharing the space keeps the
-    // entry within its cache line.
-    union {
-      char inlineWord[24];
-      std::size_t wordStart;
-    } text = {};
-    std::uint32_t wordLength = 0;
-    std::uint32_t count = 0;
-    std::uint32_t last = 0;
-    std::vector<unsigned char> numbers;  // the file numbers, encoded
-  };
-  static_assert(sizeof(Entry) == 64, "an entry fills exactly one cache line");
-
-  std::string_view wordOf(const Entry& entry) const {
-    if (entry.wordLength <= sizeof entry.text.inlineWord) {
-      return {entry.text.inlineWord, entry.wordLength};
-    }
-    return std::string_view(words_).substr(entry.text.wordStart, entry.wordLength);
-  }
-
-  // Postings are gathered and appended in batches ordered by entry: appending them one by one
-  // would visit the entries, and the ends of their numbers, in random order.
-  struct Posting {
-    std::uint32_t entry;
-    std::uint32_t file;
-  };
-  static constexpr std::size_t kBatch = 1 << 16;
-
-  void post(std::uint32_t entry, unsigned file) {
-    pending_.push_back(Posting{entry, file});
-    if (pending_.size() >= kBatch) flush();
-  }
-
-  // Appends the pending postings, sorted by entry (a stable radix sort, so each entry's files
-  // keep their ascending order).
-  void flush() const {
-    if (pending_.empty()) return;
-    scratch_.resize(pending_.size());
-    for (unsigned shift = 0; (entries_.size() - 1) >> shift != 0; shift += 11) {
-      std::size_t counts[2049] = {};
-      for (const Posting& p : pending_) ++counts[((p.entry >> shift) & 0x7FF) + 1];
-      for (int b = 0; b < 2048; ++b) counts[b + 1] += counts[b];
-      for (const Posting& p : pending_) scratch_[counts[(p.entry >> shift) & 0x7FF]++] = p;
-      pending_.swap(scratch_);
-    }
-    // The entries come in ascending order but far apart, and the ends of their numbers lie
-    // anywhere on the heap: fetch the entries some postings ahead, the ends of their numbers
-    // when they are half-way.
-    constexpr std::size_t kAhead = 8;
-    const std::size_t n = pending_.size();
-    for (std::size_t k = 0; k < n; ++k) {
-      if (k + 2 * kAhead < n) __builtin_prefetch(&entries_[pending_[k + 2 * kAhead].entry]);
-      if (k + kAhead < n) {
-        const std::vector<unsigned char>& ahead = entries_[pending_[k + kAhead].entry].numbers;
-        __builtin_prefetch(ahead.data() + ahead.size());
-      }
-      append(entries_[pending_[k].entry], pending_[k].file);
-    }
-    pending_.clear();
-  }
-
-  static void append(Entry& entry, unsigned file) {
-    // A word twice in one record lists its file once.
-    if (entry.count != 0 && entry.last == file) return;
-    entry.last = file;
-    ++entry.count;
-    std::vector<unsigned char>& out = entry.numbers;
-    if (file < 0x80) {
-      out.push_back(static_cast<unsigned char>(file));
-    } else if (file < 0x4000) {
-      out.push_back(static_cast<unsigned char>(0x80 | (file >> 8)));
-      out.push_back(static_cast<unsigned char>(file));
-    } else {
-      std::string encoded;
-      kel::file::appendUInt(encoded, file);
-      out.insert(out.end(), encoded.begin(), encoded.end());
-    }
-  }
-
-  void grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
-    for (const Slot& slot : old) {
-      if (slot.entry == 0) continue;
-      const std::uint64_t hash = hashWord(wordOf(entries_[slot.entry - 1]));
-      std::size_t i = hash & (slots_.size() - 1);
-      while (slots_[i].entry != 0) i = (i + 1) & (slots_.size() - 1);
-      slots_[i] = slot;
-    }
-  }
-
-  std::vector<Slot> slots_;
-  // Mutable: the pending postings are appended on the first look at the entries.
-  mutable std::vector<Entry> entries_;
-  std::string words_;
-  mutable std::vector<Posting> pending_;
-  mutable std::vector<Posting> scratch_;
-
-  struct Queued {
-    std::string_view word;
-    std::uint64_t hash;
-    unsigned file;
-  };
-  static constexpr std::size_t kQueue = 16;
-  Queued queue_[kQueue] = {};
-  std::size_t front_ = 0;
-  std::size_t queued_ = 0;
-};
-
-// What a global index was built from, kept beside it in "<global index>.fingerprints": the
-// fingerprint of the global index's bytes, and for every directory whose files it holds the
-// fingerprint of the word list it read them from. Format (primitives of kel::file::BinaryFile):
-//   "CORVEX_FINGERPRINTS" (string), index fingerprint (16 bytes), directory count D (uint),
-//   D times: directory path (string), word-list fingerprint (16 bytes).
-// The fingerprints are raw bytes, not strings: a string would end at a NUL byte.
-// The postings of a directory in a previous index can be taken over only when its index
-// fingerprint is that of the index's bytes and the directory's word list has the fingerprint
-// recorded for it: they then come from exactly that word list.
-class Fingerprints {
- public:
-  void add(const std::string& directory, std::string_view wordList) {
-    directories_[directory] = kel::file::fingerprintOf(wordList);
-  }
-
-  // The fingerprint recorded for directory, or "" when there is none.
-  std::string of(const std::string& directory) const {
-    const auto found = directories_.find(directory);
-    return found == directories_.end() ? std::string() : found->second;
-  }
-  const std::string& index() const { return index_; }
-
-  // False when path is missing or not a complete fingerprints file.
-  bool load(const std::string& path) {
-    try {
-      kel::file::BinaryFile file(path, 0);
-      std::string text;
-      kel::file::read(file, text);
-      if (text != kMagic) return false;
-      index_ = readDigest(file);
-      for (unsigned n = file.readUInt(); n > 0; --n) {
-        kel::file::read(file, text);
-        directories_[text] = readDigest(file);
-      }
-      return file.atEnd();
-    } catch (const kel::err::Error&) {
-      return false;
-    }
-  }
-
-  // Replaces the file path with these fingerprints and index as the index fingerprint.
-  void write(const std::string& path, const std::string& index) const {
-    kel::file::BinaryFile file(path, 1);
-    kel::file::write(file, kMagic);
-    file.writeBytes(index.data(), index.size());
-    file.writeUInt(static_cast<unsigned>(directories_.size()));
-    for (const auto& [directory, fingerprint] : directories_) {
-      kel::file::write(file, directory);
-      file.writeBytes(fingerprint.data(), fingerprint.size());
-    }
-    file.close();
-  }
-
- private:
-  static std::string readDigest(kel::file::BinaryFile& file) {
-    std::string digest(16, '\0');
-    file.readBytes(digest.data(), digest.size());
-    return digest;
-  }
-
-  static constexpr const char* kMagic = "CORVEX_FINGERPRINTS";
-  std::string index_;
-  std::map<std::string, std::string> directories_;
-};
-
-// Collects the file paths and the word table from the word lists.
-class GlobalIndexBuilder : public WordListConsumer {
+// Collects the file paths and the word table from every word list.
+class FullBuilder : public WordListConsumer {
  public:
   bool beginDirectory(const Directory& dir, bool, std::string_view bytes) override {
     fingerprints_.add(dir.path, bytes);
@@ -342,44 +106,22 @@ class GlobalIndexBuilder : public WordListConsumer {
     progress_.emplace_back(table_.size(), dir.path);
   }
 
-  void printProgress(std::ostream& os) const {
-    std::string text;
-    for (const auto& [words, path] : progress_) {
-      text += "words = " + std::to_string(words) + " " + path + "\n";
-    }
-    os << text;
-  }
+  const WordProgress& progress() const { return progress_; }
 
-  // Writes the index to path, and beside it the fingerprints of what it was built from.
-  void write(const std::string& path) const {
-    kel::file::BinaryFile file(path, 1);
-    const auto flush = [&file](std::string& buffer) {
-      file.writeBytes(buffer.data(), buffer.size());
-      buffer.clear();
-    };
-    std::string buffer;
-    kel::file::appendUInt(buffer, static_cast<unsigned>(paths_.size()));
-    for (const std::string& p : paths_) {
-      kel::file::appendString(buffer, p);
-      if (buffer.size() >= (1u << 20)) flush(buffer);
-    }
-    kel::file::appendUInt(buffer, static_cast<unsigned>(table_.size()));
+  void write(const std::string& path) {
+    table_.finish();
+    GlobalIndexWriter writer(path, paths_, static_cast<unsigned>(table_.size()));
     for (const WordTable::View& entry : table_.sorted()) {
-      kel::file::appendString(buffer, entry.word);
-      kel::file::appendUInt(buffer, entry.count);
-      buffer += entry.numbers;
-      if (buffer.size() >= (1u << 20)) flush(buffer);
+      writer.entry(entry.word, entry.count, entry.numbers);
     }
-    flush(buffer);
-    file.close();
-    fingerprints_.write(fingerprintsPath(path), file.writtenFingerprint());
+    writer.close(fingerprints_);
   }
 
  private:
   std::vector<std::string> paths_;
   unsigned current_ = 0;
   WordTable table_;
-  std::vector<std::pair<std::size_t, std::string>> progress_;
+  WordProgress progress_;
   Fingerprints fingerprints_;
 };
 
@@ -397,33 +139,7 @@ class PreviousIndex {
       // Restored from a backup, copied in, cut short, written by a run that did not finish:
       // nothing vouches for its postings.
       if (kel::file::fingerprintOf(bytes_) != fingerprints_.index()) return false;
-      kel::file::ByteReader reader(bytes_, path);
-      fileCount_ = reader.readUInt();
-      for (unsigned i = 0; i < fileCount_; ++i) {
-        if (!numbers_.emplace(reader.readString(), i).second) return false;
-      }
-      wordCount_ = reader.readUInt();
-      entriesStart_ = reader.position();
-      std::string_view previous;
-      for (unsigned w = 0; w < wordCount_; ++w) {
-        const std::size_t start = reader.position();
-        const std::string_view word = reader.readString();
-        // A word cut at a NUL byte would not be written back as it stands.
-        if (reader.position() - start != kel::file::uintLength(static_cast<unsigned char>(bytes_[start])) + word.size()) {
-          return false;
-        }
-        if (w > 0 && !(previous < word)) return false;
-        previous = word;
-        const unsigned count = reader.readUInt();
-        if (count == 0) return false;
-        unsigned last = 0;
-        for (unsigned k = 0; k < count; ++k) {
-          const unsigned number = reader.readUInt();
-          if (number >= fileCount_ || (k > 0 && number <= last)) return false;
-          last = number;
-        }
-      }
-      return reader.atEnd();
+      return check(path);
     } catch (const kel::err::Error&) {
       return false;
     }
@@ -445,6 +161,36 @@ class PreviousIndex {
   std::size_t size() const { return bytes_.size(); }
 
  private:
+  // Reads the whole index; false unless it has the shape above.
+  bool check(const std::string& path) {
+    kel::file::ByteReader reader(bytes_, path);
+    fileCount_ = reader.readUInt();
+    for (unsigned i = 0; i < fileCount_; ++i) {
+      if (!numbers_.emplace(reader.readString(), i).second) return false;
+    }
+    wordCount_ = reader.readUInt();
+    entriesStart_ = reader.position();
+    std::string_view previous;
+    for (unsigned w = 0; w < wordCount_; ++w) {
+      const std::size_t start = reader.position();
+      const std::string_view word = reader.readString();
+      // A word cut at a NUL byte would not be written back as it stands.
+      const auto lengthBytes = kel::file::uintLength(static_cast<unsigned char>(bytes_[start]));
+      if (reader.position() - start != lengthBytes + word.size()) return false;
+      if (w > 0 && !(previous < word)) return false;
+      previous = word;
+      const unsigned count = reader.readUInt();
+      if (count == 0) return false;
+      unsigned last = 0;
+      for (unsigned k = 0; k < count; ++k) {
+        const unsigned number = reader.readUInt();
+        if (number >= fileCount_ || (k > 0 && number <= last)) return false;
+        last = number;
+      }
+    }
+    return reader.atEnd();
+  }
+
   std::unique_ptr<kel::file::MappedFile> file_;
   std::string_view bytes_;
   Fingerprints fingerprints_;
@@ -457,7 +203,7 @@ class PreviousIndex {
 // Builds the new global index from the previous one: the postings of every directory whose
 // word list is the one the previous index was built from (by its fingerprint) are taken from the
 // previous index with their files renumbered; only the other directories' word lists are read.
-// Gives the same bytes as building from all word lists, at the cost of one pass over the
+// Gives the same bytes and progress lines as FullBuilder, at the cost of one pass over the
 // previous index instead of a hash lookup per posting.
 class IncrementalBuilder : public WordListConsumer {
  public:
@@ -466,18 +212,8 @@ class IncrementalBuilder : public WordListConsumer {
 
   bool beginDirectory(const Directory& dir, bool, std::string_view bytes) override {
     fingerprints_.add(dir.path, bytes);
-    if (fingerprints_.of(dir.path) != previous_.fingerprints().of(dir.path)) return true;
-    std::vector<unsigned> old;
-    for (const std::string& name : dir.files) {
-      const long number = previous_.find(dir.fullName(name));
-      if (number < 0 || renumbered_[number] != unused) return true;
-      old.push_back(static_cast<unsigned>(number));
-    }
-    for (std::size_t i = 0; i < old.size(); ++i) {
-      renumbered_[old[i]] = static_cast<unsigned>(paths_.size() + i);
-    }
-    for (const std::string& name : dir.files) paths_.push_back(dir.fullName(name));
-    return false;
+    directories_.emplace_back(static_cast<unsigned>(paths_.size()), dir.path);
+    return !takeOver(dir);
   }
 
   void file(const Directory& dir, std::string_view name) override {
@@ -489,74 +225,97 @@ class IncrementalBuilder : public WordListConsumer {
 
   void endDirectory(const Directory&) override { fresh_.drain(); }
 
-  // Writes the index to path, and beside it the fingerprints of what it was built from.
-  void write(const std::string& path) const {
-    std::string entries;
-    entries.reserve(previous_.size() + previous_.size() / 8);
-    unsigned wordCount = 0;
+  // Merges the previous index's renumbered postings with the fresh ones into the new entries.
+  void merge() {
+    fresh_.finish();
+    entries_.reserve(previous_.size() + previous_.size() / 8);
+    firstDirectoryCounts_.assign(directories_.size(), 0);
     const std::vector<WordTable::View> fresh = fresh_.sorted();
     auto next = fresh.begin();
-    std::vector<unsigned> numbers;
+    std::vector<unsigned> taken;
     std::vector<unsigned> merged;
-    auto emit = [&](std::string_view word, const std::vector<unsigned>& list) {
-      if (list.empty()) return;
-      kel::file::appendString(entries, word);
-      kel::file::appendUInt(entries, static_cast<unsigned>(list.size()));
-      for (const unsigned n : list) kel::file::appendUInt(entries, n);
-      ++wordCount;
-    };
-    auto decode = [](std::string_view encoded, unsigned count, std::vector<unsigned>& out) {
-      kel::file::ByteReader reader(encoded, std::string());
-      for (unsigned k = 0; k < count; ++k) out.push_back(reader.readUInt());
-    };
-
-    kel::file::ByteReader reader = previous_.entries(path);
+    kel::file::ByteReader reader = previous_.entries(std::string());
     for (unsigned w = previous_.wordCount(); w > 0; --w) {
       const std::string_view word = reader.readString();
-      numbers.clear();
+      taken.clear();
       for (unsigned k = reader.readUInt(); k > 0; --k) {
         const unsigned renumbered = renumbered_[reader.readUInt()];
-        if (renumbered != unused) numbers.push_back(renumbered);
+        if (renumbered != unused) taken.push_back(renumbered);
       }
-      for (; next != fresh.end() && next->word < word; ++next) {
-        merged.clear();
-        decode(next->numbers, next->count, merged);
-        emit(next->word, merged);
-      }
+      for (; next != fresh.end() && next->word < word; ++next) emitFresh(*next, merged);
       merged.clear();
-      if (next != fresh.end() && next->word == word) {
-        decode(next->numbers, next->count, merged);
-        ++next;
-      }
+      if (next != fresh.end() && next->word == word) decode(*next++, merged);
       // Renumbering keeps the order unless two directories trade places; then sort.
-      if (!std::is_sorted(numbers.begin(), numbers.end())) std::sort(numbers.begin(), numbers.end());
+      if (!std::is_sorted(taken.begin(), taken.end())) std::sort(taken.begin(), taken.end());
       const std::size_t middle = merged.size();
-      merged.insert(merged.end(), numbers.begin(), numbers.end());
+      merged.insert(merged.end(), taken.begin(), taken.end());
       std::inplace_merge(merged.begin(), merged.begin() + middle, merged.end());
       emit(word, merged);
     }
-    for (; next != fresh.end(); ++next) {
-      merged.clear();
-      decode(next->numbers, next->count, merged);
-      emit(next->word, merged);
-    }
+    for (; next != fresh.end(); ++next) emitFresh(*next, merged);
+  }
 
-    kel::file::BinaryFile file(path, 1);
-    std::string head;
-    kel::file::appendUInt(head, static_cast<unsigned>(paths_.size()));
-    for (const std::string& p : paths_) kel::file::appendString(head, p);
-    kel::file::appendUInt(head, wordCount);
-    file.writeBytes(head.data(), head.size());
-    // In pieces, so that the file's own buffer stays small.
-    constexpr std::size_t piece = 1 << 20;
-    for (std::size_t start = 0; start < entries.size(); start += piece) {
-      file.writeBytes(entries.data() + start, std::min(piece, entries.size() - start));
+  // The progress lines of FullBuilder: a word is first known in the directory of its lowest
+  // file number. REQUIRES: merge() was called.
+  WordProgress progress() const {
+    WordProgress progress;
+    std::size_t known = 0;
+    for (std::size_t d = 0; d < directories_.size(); ++d) {
+      known += firstDirectoryCounts_[d];
+      progress.emplace_back(known, directories_[d].second);
     }
-    file.close();
-    fingerprints_.write(fingerprintsPath(path), file.writtenFingerprint());
+    return progress;
+  }
+
+  // REQUIRES: merge() was called.
+  void write(const std::string& path) const {
+    GlobalIndexWriter writer(path, paths_, wordCount_);
+    writer.entries(entries_);
+    writer.close(fingerprints_);
   }
 
  private:
+  // Numbers dir's pages as the previous index's postings of them when they are those of dir's
+  // current word list; false when they are not (its word list is then read).
+  bool takeOver(const Directory& dir) {
+    if (fingerprints_.of(dir.path) != previous_.fingerprints().of(dir.path)) return false;
+    std::vector<unsigned> old;
+    for (const std::string& name : dir.files) {
+      const long number = previous_.find(dir.fullName(name));
+      if (number < 0 || renumbered_[number] != unused) return false;
+      old.push_back(static_cast<unsigned>(number));
+    }
+    for (std::size_t i = 0; i < old.size(); ++i) {
+      renumbered_[old[i]] = static_cast<unsigned>(paths_.size() + i);
+    }
+    for (const std::string& name : dir.files) paths_.push_back(dir.fullName(name));
+    return true;
+  }
+
+  static void decode(const WordTable::View& fresh, std::vector<unsigned>& out) {
+    kel::file::ByteReader reader(fresh.numbers, std::string());
+    for (unsigned k = 0; k < fresh.count; ++k) out.push_back(reader.readUInt());
+  }
+
+  void emitFresh(const WordTable::View& fresh, std::vector<unsigned>& scratch) {
+    scratch.clear();
+    decode(fresh, scratch);
+    emit(fresh.word, scratch);
+  }
+
+  void emit(std::string_view word, const std::vector<unsigned>& numbers) {
+    if (numbers.empty()) return;
+    kel::file::appendString(entries_, word);
+    kel::file::appendUInt(entries_, static_cast<unsigned>(numbers.size()));
+    for (const unsigned n : numbers) kel::file::appendUInt(entries_, n);
+    ++wordCount_;
+    // The directory of the lowest number: the last whose first number is not above it.
+    const auto first = std::upper_bound(
+        directories_.begin(), directories_.end(), numbers.front(),
+        [](unsigned n, const std::pair<unsigned, std::string>& d) { return n < d.first; });
+    ++firstDirectoryCounts_[static_cast<std::size_t>(first - directories_.begin()) - 1];
+  }
+
   static constexpr unsigned unused = ~0u;
   const PreviousIndex& previous_;
   std::vector<unsigned> renumbered_;  // new number of each file of the previous index
@@ -564,37 +323,42 @@ class IncrementalBuilder : public WordListConsumer {
   unsigned current_ = 0;
   WordTable fresh_;
   Fingerprints fingerprints_;
+  // Every directory with pages: its first file number and its path, in table order.
+  std::vector<std::pair<unsigned, std::string>> directories_;
+  std::vector<std::size_t> firstDirectoryCounts_;  // per directory: words first known there
+  std::string entries_;
+  unsigned wordCount_ = 0;
 };
+
+std::map<std::string, Directory> loadFileList(const std::string& filesListPath) {
+  std::map<std::string, Directory> dirs;
+  kel::file::BinaryFile file(filesListPath, 0);
+  kel::file::loadDirectories(dirs, file);
+  file.close();
+  return dirs;
+}
 
 }  // namespace
 
 void updateGlobalIndex(const std::string& filesListPath, const std::string& indexDir,
-                       const std::string& globalPath, bool verbose) {
-  std::map<std::string, Directory> dirs;
-  {
-    kel::file::BinaryFile file(filesListPath, 0);
-    kel::file::loadDirectories(dirs, file);
-    file.close();
-  }
-  // The progress lines count the words directory by directory, which only a build from all
-  // word lists knows; without them the previous index saves hashing words of unchanged word
-  // lists. Both give the same bytes.
+                       const std::string& globalPath, bool verbose, IndexBuild build) {
+  const std::map<std::string, Directory> dirs = loadFileList(filesListPath);
   PreviousIndex previous;
-  if (!verbose && previous.load(globalPath)) {
+  if (build == IndexBuild::incremental && previous.load(globalPath)) {
     IncrementalBuilder builder(previous);
     updateWordLists(indexDir, dirs, verbose, &builder);
+    builder.merge();
+    if (verbose) printProgress(globalPath, builder.progress());
     builder.write(globalPath);
     return;
   }
-  GlobalIndexBuilder builder;
+  FullBuilder builder;
   updateWordLists(indexDir, dirs, verbose, &builder);
-  if (verbose) {
-    std::cerr << "Updating global index " << globalPath << "\n";
-    builder.printProgress(std::cerr);
-  }
+  if (verbose) printProgress(globalPath, builder.progress());
   builder.write(globalPath);
 }
 
 void updateGlobalIndex(const std::string& filesListPath) {
-  updateGlobalIndex(filesListPath, argIndexDir.value(), globalIndexPath(), optVerbose.isActive());
+  updateGlobalIndex(filesListPath, argIndexDir.value(), globalIndexPath(), optVerbose.isActive(),
+                    IndexBuild::incremental);
 }

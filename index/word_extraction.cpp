@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "index/word_hash.h"
 #include "kel/html_read/char_refs.h"
 #include "kel/html_read/html_eater.h"
 
@@ -106,44 +107,6 @@ const ByteClasses& byteClasses() {
   return classes;
 }
 
-// n (1 to 8) bytes from p as a number, the first byte lowest. available is how many bytes from p
-// may be read; with 8 or more, one load replaces n single-byte loads.
-inline std::uint64_t loadBytes(const char* p, std::size_t n, std::size_t available) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  if (available >= 8) {
-    std::uint64_t value;
-    std::memcpy(&value, p, 8);
-    return n >= 8 ? value : value & ((std::uint64_t{1} << (8 * n)) - 1);
-  }
-#endif
-  std::uint64_t value = 0;
-  for (std::size_t k = 0; k < n && k < 8; ++k) {
-    value |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
-  }
-  return value;
-}
-
-// The first 8 bytes of a word (zero-padded, the first byte lowest) and a hash of the whole
-// word, taken 8 bytes at a time. available: the bytes readable from word.data(), at least its
-// size.
-struct WordKey {
-  std::uint64_t head;
-  std::uint64_t hash;
-};
-
-WordKey keyOf(std::string_view word, std::size_t available) {
-  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  const std::size_t n = word.size();
-  const std::uint64_t head = loadBytes(word.data(), std::min<std::size_t>(n, 8), available);
-  std::uint64_t hash = (n * kMultiplier ^ head) * kMultiplier;
-  hash ^= hash >> 32;
-  for (std::size_t k = 8; k < n; k += 8) {
-    hash = (hash ^ loadBytes(word.data() + k, n - k, available - k)) * kMultiplier;
-    hash ^= hash >> 32;
-  }
-  return WordKey{head, hash};
-}
-
 // The first 8 bytes of a word as a number that orders like the bytes, from its head.
 std::uint64_t orderedPrefix(std::uint64_t head) { return __builtin_bswap64(head); }
 
@@ -197,7 +160,7 @@ class DistinctWords {
       huge_.emplace_back(word);
       return;
     }
-    const WordKey key = keyOf(word, available);
+    const WordKey key = wordKey(word, available);
     const auto hash = static_cast<std::uint32_t>(key.hash);
     const auto length = static_cast<std::uint32_t>(word.size());
     std::size_t i = hash & (slots_.size() - 1);
@@ -278,7 +241,7 @@ class DistinctWords {
   struct Slot {
     std::uint32_t hash = 0;
     std::uint32_t length = 0;  // 0: the slot is free (words are never empty)
-    std::uint64_t head = 0;    // as keyOf gives it
+    std::uint64_t head = 0;    // as wordKey gives it
     std::size_t offset = 0;
   };
   static constexpr std::size_t kMaxSlotLength = 0xFFFFFFFFu;

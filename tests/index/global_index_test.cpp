@@ -42,15 +42,24 @@ class GlobalIndex : public ::testing::Test {
     kel::file::storeDirectories(dirs, file);
     file.close();
   }
-  std::string update(const std::string& path, bool verbose = false) {
+  // "" or the error; with words, the verbose run's "words = " lines go there.
+  std::string update(const std::string& path, IndexBuild build = IndexBuild::incremental,
+                     std::string* words = nullptr) {
     testing::internal::CaptureStderr();
     try {
-      updateGlobalIndex(fileList, tmp / "idx", path, verbose);
+      updateGlobalIndex(fileList, tmp / "idx", path, words != nullptr, build);
     } catch (const kel::err::Error& e) {
       testing::internal::GetCapturedStderr();
       return std::string("error: ") + e.what();
     }
-    testing::internal::GetCapturedStderr();
+    const std::string log = testing::internal::GetCapturedStderr();
+    if (words) {
+      words->clear();
+      for (std::size_t at = log.find("words = "); at != std::string::npos;
+           at = log.find("words = ", at + 1)) {
+        *words += log.substr(at, log.find('\n', at) + 1 - at);
+      }
+    }
     return "";
   }
 
@@ -59,9 +68,9 @@ class GlobalIndex : public ::testing::Test {
   const std::string globalIndex = tmp / "idx/global_index";
 };
 
-// An update that starts from the previous global index must write exactly the bytes of a build
-// from all word lists (which -v forces), through any sequence of changes, and must not build on
-// a previous index that is damaged.
+// An update that starts from the previous global index must write exactly the bytes and the
+// progress lines of a build from all word lists, through any sequence of changes, and must not
+// build on a previous index that is damaged.
 TEST_F(GlobalIndex, StartingFromThePreviousIndexGivesTheSameBytes) {
   std::mt19937 random(11);
   const char* const words[] = {"Haus", "haus", "Garten", "M\xFCller", "mit", "und", "Baum", "Wald", "Feld", "Zeit"};
@@ -87,9 +96,11 @@ TEST_F(GlobalIndex, StartingFromThePreviousIndexGivesTheSameBytes) {
       }
     }
     storeFileList({tmp / "r"}, true);
-    ASSERT_EQ(update(globalIndex), "");
-    ASSERT_EQ(update(full, true), "");
+    std::string incrementalWords, fullWords;
+    ASSERT_EQ(update(globalIndex, IndexBuild::incremental, &incrementalWords), "");
+    ASSERT_EQ(update(full, IndexBuild::full, &fullWords), "");
     ASSERT_EQ(testutil::readFile(globalIndex), testutil::readFile(full)) << "round " << round;
+    ASSERT_EQ(incrementalWords, fullWords) << "round " << round;
   }
 
   // Damaged previous indices; the word lists are older than them, so a trusted one would be used.
@@ -135,11 +146,11 @@ TEST_F(GlobalIndex, AnUpdateOverAReplacedIndexGivesTheBytesOfAFullBuild) {
     kel::file::BinaryFile file(tmp / "other/files", 1);
     kel::file::storeDirectories(dirs, file);
     file.close();
-    updateGlobalIndex(tmp / "other/files", tmp / "other", other, false);
+    updateGlobalIndex(tmp / "other/files", tmp / "other", other, false, IndexBuild::incremental);
   }
   const std::string same = tmp / "same/global_index";
   testutil::writeFile(tmp / "same/keep", "");
-  updateGlobalIndex(fileList, tmp / "same", same, false);
+  updateGlobalIndex(fileList, tmp / "same", same, false, IndexBuild::incremental);
 
   // A new word on a page of d2.
   testutil::writeFile(tmp / "r/d2/c.html", "<body><p>Haus Garten Baum</p></body>\n");
@@ -175,7 +186,7 @@ TEST_F(GlobalIndex, AnUpdateOverAReplacedIndexGivesTheBytesOfAFullBuild) {
     const std::string full = tmp / "idx/full_global_index";
     std::remove(full.c_str());
     std::remove((full + ".fingerprints").c_str());
-    ASSERT_EQ(update(full), "") << c.what;
+    ASSERT_EQ(update(full, IndexBuild::full), "") << c.what;
     EXPECT_EQ(testutil::readFile(globalIndex), testutil::readFile(full)) << c.what;
     EXPECT_EQ(testutil::readFile(fingerprints), testutil::readFile(full + ".fingerprints")) << c.what;
     EXPECT_EQ(testutil::readFile(full).find("Baum") != std::string::npos, c.wordList.empty()) << c.what;
