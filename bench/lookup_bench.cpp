@@ -65,12 +65,10 @@ void lookup(benchmark::State& state, const char* search, unsigned flags) {
   std::ostringstream report;
   std::size_t found = 0;
   for (auto _ : state) {
-    std::list<SearchTerm> terms;
-    std::list<std::string> files;
     report.str("");
-    lookupTerms(path, search, flags, {}, nullptr, report, terms, files);
-    found = files.size();
-    benchmark::DoNotOptimize(files);
+    const LookupResult result = lookupTerms(path, search, flags, {}, nullptr, report);
+    found = result.files.size();
+    benchmark::DoNotOptimize(result);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
   state.counters["files"] = static_cast<double>(found);

@@ -161,7 +161,9 @@ void lookup(fuzz::Fields& fields) {
   std::list<SearchTerm> terms;
   std::list<std::string> files;
   try {
-    lookupTerms(path, search, flags, {}, nullptr, report, terms, files);
+    LookupResult found = lookupTerms(path, search, flags, {}, nullptr, report);
+    terms.swap(found.terms);
+    files.swap(found.files);
   } catch (const TermTooComplex&) {
     return;
   } catch (const kel::err::Error& e) {

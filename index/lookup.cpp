@@ -93,118 +93,142 @@ WordMatcher::WordMatcher(const SearchTerm& term)
   for (const char c : term.term) text_ += fold_[static_cast<unsigned char>(c)];
 }
 
-void lookupTerms(const std::string& indexPath, const std::string& search, unsigned flags,
-                 const std::vector<std::string>& ids, std::ostream* verbose,
-                 std::ostream& report, std::list<SearchTerm>& terms,
-                 std::list<std::string>& files) {
+namespace {
+
+std::list<SearchTerm> compileTerms(const std::string& search, unsigned flags) {
   std::list<std::string> pieces;
   const std::string blank = " ";
   splitWords(pieces, search, nullptr, &blank);
-  std::list<SearchTerm> added;
-  for (const std::string& piece : pieces) added.emplace_back(piece, flags);
+  std::list<SearchTerm> terms;
+  for (const std::string& piece : pieces) terms.emplace_back(piece, flags);
+  return terms;
+}
 
+// Whether matcher, made for term, matches word; the engine giving up is the term's fault.
+bool matches(const WordMatcher& matcher, const SearchTerm& term, std::string_view word) {
+  try {
+    return matcher.matches(word);
+  } catch (const std::runtime_error& e) {
+    throw TermTooComplex(term.term, e.what());
+  }
+}
+
+// What a pass over the global index finds: the path of every file, and for every term the
+// numbers of the files it selects (ascending, each once).
+struct Selection {
+  std::vector<std::string_view> paths;
+  std::vector<std::vector<unsigned>> byTerm;
+};
+
+// Reads the global index bytes whole. With verbose, every word a term matches goes there,
+// followed by a blank, once per matching term, in the order of the index.
+Selection scanIndex(std::string_view bytes, const std::string& name,
+                    const std::list<SearchTerm>& terms, std::ostream* verbose) {
+  kel::file::ByteReader reader(bytes, name);
+  Selection selection;
+  const unsigned fileCount = reader.readUInt();
+  selection.paths.reserve(std::min<std::size_t>(fileCount, reader.remaining()));
+  for (unsigned i = 0; i < fileCount; ++i) selection.paths.push_back(reader.readString());
+
+  std::vector<WordMatcher> matchers(terms.begin(), terms.end());
+  std::vector<const SearchTerm*> termOf;
+  for (const SearchTerm& term : terms) termOf.push_back(&term);
+  selection.byTerm.resize(terms.size());
+  std::vector<unsigned> numbers;
+  for (unsigned words = reader.readUInt(); words > 0; --words) {
+    const std::string_view word = reader.readString();
+    const unsigned count = reader.readUInt();
+    bool decoded = false;
+    for (std::size_t t = 0; t < matchers.size(); ++t) {
+      if (!matches(matchers[t], *termOf[t], word)) continue;
+      if (!decoded) {
+        numbers.clear();
+        for (unsigned k = 0; k < count; ++k) {
+          const unsigned number = reader.readUInt();
+          // A number without a path would select a file the index does not name.
+          if (number >= fileCount) kel::file::endOfFile(name);
+          numbers.push_back(number);
+        }
+        decoded = true;
+      }
+      selection.byTerm[t].insert(selection.byTerm[t].end(), numbers.begin(), numbers.end());
+      if (verbose) *verbose << word << ' ';
+    }
+    if (!decoded) reader.skipUInts(count);
+  }
+  for (auto& numbers : selection.byTerm) {
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  }
+  return selection;
+}
+
+// The numbers in every one of the ascending lists.
+std::vector<unsigned> intersect(const std::vector<std::vector<unsigned>>& lists) {
+  std::vector<unsigned> result = lists.front();
+  for (std::size_t t = 1; t < lists.size() && !result.empty(); ++t) {
+    std::vector<unsigned> both;
+    std::set_intersection(result.begin(), result.end(), lists[t].begin(), lists[t].end(),
+                          std::back_inserter(both));
+    result.swap(both);
+  }
+  return result;
+}
+
+// "Results for '<term>': <n> <n> ... " per term, after "done".
+std::string termResults(const std::list<SearchTerm>& terms) {
+  std::string text = "done\n";
+  for (const SearchTerm& t : terms) {
+    text += "Results for '" + t.term + "': ";
+    for (const unsigned n : t.files) text += std::to_string(n) + " ";
+    text += "\n";
+  }
+  return text;
+}
+
+std::string overallResults(const std::vector<unsigned>& result) {
+  if (result.empty()) return "No results.\n";
+  std::string text = "Overall results: ";
+  for (const unsigned n : result) text += std::to_string(n) + " ";
+  return text + "\n";
+}
+
+// True when path holds one of lowerIds (folded to lower case), compared without regard to ASCII
+// case, or when there are no ids.
+bool passesIds(std::string_view path, const std::vector<std::string>& lowerIds) {
+  if (lowerIds.empty()) return true;
+  const std::string lowerPath = lowerCase(std::string(path));
+  for (const std::string& id : lowerIds) {
+    if (lowerPath.find(id) != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+LookupResult lookupTerms(const std::string& indexPath, const std::string& search, unsigned flags,
+                         const std::vector<std::string>& ids, std::ostream* verbose,
+                         std::ostream& report) {
+  LookupResult found;
+  found.terms = compileTerms(search, flags);
   std::vector<unsigned> result;
-  if (!added.empty()) {
+  if (!found.terms.empty()) {
     if (verbose) *verbose << "Searching in global index..\n";
     const kel::file::MappedFile bytes(indexPath);
-    kel::file::ByteReader reader(bytes.view(), indexPath);
-
-    const unsigned fileCount = reader.readUInt();
-    std::vector<std::string_view> paths;
-    paths.reserve(std::min<std::size_t>(fileCount, reader.remaining()));
-    for (unsigned i = 0; i < fileCount; ++i) paths.push_back(reader.readString());
-
-    std::vector<WordMatcher> matchers;
-    std::vector<const std::string*> termTexts;
-    for (const SearchTerm& term : added) {
-      matchers.emplace_back(term);
-      termTexts.push_back(&term.term);
-    }
-    std::vector<std::vector<unsigned>> selected(added.size());
-    std::vector<unsigned> numbers;
-
-    for (unsigned words = reader.readUInt(); words > 0; --words) {
-      const std::string_view word = reader.readString();
-      const unsigned count = reader.readUInt();
-      bool decoded = false;
-      for (std::size_t t = 0; t < matchers.size(); ++t) {
-        bool matches;
-        try {
-          matches = matchers[t].matches(word);
-        } catch (const std::runtime_error& e) {  // the engine gave up on this word
-          throw TermTooComplex(*termTexts[t], e.what());
-        }
-        if (!matches) continue;
-        if (!decoded) {
-          numbers.clear();
-          for (unsigned k = 0; k < count; ++k) {
-            const unsigned number = reader.readUInt();
-            // A number without a path would select a file the index does not name.
-            if (number >= fileCount) kel::file::endOfFile(reader.name());
-            numbers.push_back(number);
-          }
-          decoded = true;
-        }
-        selected[t].insert(selected[t].end(), numbers.begin(), numbers.end());
-        if (verbose) *verbose << word << ' ';
-      }
-      if (!decoded) reader.skipUInts(count);
-    }
-
-    auto term = added.begin();
-    for (auto& numbersOfTerm : selected) {
-      std::sort(numbersOfTerm.begin(), numbersOfTerm.end());
-      numbersOfTerm.erase(std::unique(numbersOfTerm.begin(), numbersOfTerm.end()),
-                          numbersOfTerm.end());
-      term->files.insert(numbersOfTerm.begin(), numbersOfTerm.end());
-      ++term;
-    }
-
-    result = selected.front();
-    for (std::size_t t = 1; t < selected.size() && !result.empty(); ++t) {
-      std::vector<unsigned> both;
-      std::set_intersection(result.begin(), result.end(), selected[t].begin(), selected[t].end(),
-                            std::back_inserter(both));
-      result.swap(both);
-    }
-
-    if (verbose) {
-      std::string text = "done\n";
-      for (const SearchTerm& t : added) {
-        text += "Results for '" + t.term + "': ";
-        for (const unsigned n : t.files) text += std::to_string(n) + " ";
-        text += "\n";
-      }
-      *verbose << text;
-    }
+    const Selection selection = scanIndex(bytes.view(), indexPath, found.terms, verbose);
+    auto term = found.terms.begin();
+    for (const auto& numbers : selection.byTerm) (term++)->files.insert(numbers.begin(), numbers.end());
+    result = intersect(selection.byTerm);
+    if (verbose) *verbose << termResults(found.terms);
 
     std::vector<std::string> lowerIds;
     for (const std::string& id : ids) lowerIds.push_back(lowerCase(id));
     for (const unsigned n : result) {
-      const std::string_view path = paths[n];
-      bool passes = lowerIds.empty();
-      if (!passes) {
-        const std::string lowerPath = lowerCase(std::string(path));
-        for (const std::string& id : lowerIds) {
-          if (lowerPath.find(id) != std::string::npos) {
-            passes = true;
-            break;
-          }
-        }
-      }
-      if (passes) files.emplace_back(path);
+      if (passesIds(selection.paths[n], lowerIds)) found.files.emplace_back(selection.paths[n]);
     }
   }
-
-  if (result.empty()) {
-    report << "No results.\n";
-  } else {
-    std::string text = "Overall results: ";
-    for (const unsigned n : result) text += std::to_string(n) + " ";
-    text += "\n";
-    report << text;
-  }
-  terms.splice(terms.end(), added);
+  report << overallResults(result);
+  return found;
 }
 
 void searchGlobalIndex(std::list<SearchTerm>& terms, unsigned flags, std::list<std::string>& files) {
@@ -215,6 +239,8 @@ void searchGlobalIndex(std::list<SearchTerm>& terms, unsigned flags, std::list<s
       ids.push_back(id);
     }
   }
-  lookupTerms(globalIndexPath(), argSearch.value(), flags, ids,
-              optVerbose.isActive() ? &std::cerr : nullptr, std::cerr, terms, files);
+  LookupResult found = lookupTerms(globalIndexPath(), argSearch.value(), flags, ids,
+                                   optVerbose.isActive() ? &std::cerr : nullptr, std::cerr);
+  terms.splice(terms.end(), found.terms);
+  files.splice(files.end(), found.files);
 }

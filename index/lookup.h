@@ -70,20 +70,26 @@ class WordMatcher {
   std::array<char, 256> fold_{};   // the expression's own case folding
 };
 
-// Looks search up in the global index indexPath. Appends one SearchTerm per term to terms (all
-// compiled before the index is read), and to files the paths of the files selected by every
-// term, in ascending file-number order, keeping only those whose path holds one of ids (compared
-// without regard to ASCII case) when ids is not empty. A search without terms selects nothing.
+// What a lookup found: one SearchTerm per term of the search string, in order, each with the
+// files it selected; and the paths of the files selected by every term, in ascending file-number
+// order, that pass the ids.
+struct LookupResult {
+  std::list<SearchTerm> terms;
+  std::list<std::string> files;
+};
+
+// Looks search up in the global index indexPath. Every term is compiled before the index is
+// read. A file passes the ids when its path holds one of them (compared without regard to ASCII
+// case), or when there are none. A search without terms selects nothing.
 // Reports "No results." or "Overall results: <n> <n> ... " as one line on report. With verbose,
 // progress goes to *verbose: "Searching in global index..", every matching word followed by a
 // blank (once per matching term), "done", then "Results for '<term>': <n> ... " per term.
 // Throws what SearchTerm throws for an invalid term, TermTooComplex when the engine gives up on a
 // term while matching it against a word, kel::err::IOError when the index cannot be read
 // and kel::err::Error "End of file reached (<path>)" when it is cut short or damaged.
-void lookupTerms(const std::string& indexPath, const std::string& search, unsigned flags,
-                 const std::vector<std::string>& ids, std::ostream* verbose,
-                 std::ostream& report, std::list<SearchTerm>& terms,
-                 std::list<std::string>& files);
+LookupResult lookupTerms(const std::string& indexPath, const std::string& search, unsigned flags,
+                         const std::vector<std::string>& ids, std::ostream* verbose,
+                         std::ostream& report);
 
 // lookupTerms for the search argument, globalIndexPath(), the -n values and -v of the command
 // line, reporting on std::cerr.

@@ -61,17 +61,49 @@ std::set<std::string> pathsOfFileLists(const std::string& indexDir,
   return paths;
 }
 
-// The modification time of path; zero when it does not exist.
-struct timespec existingTime(const std::string& path) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0) return {};
-  return info.st_mtim;
+// The names of the index directory's own files.
+std::set<std::string> listIndexDirectory(const std::string& indexDir) {
+  std::map<std::string, Directory> listing;
+  kel::file::scanDirectory(listing, indexDir, false, false, acceptIndexDirectoryEntry, nullptr);
+  std::set<std::string> names;
+  for (const auto& entry : listing) names.insert(entry.second.files.begin(), entry.second.files.end());
+  return names;
 }
 
-void writeBytes(const std::string& path, const std::string& bytes) {
-  kel::file::BinaryFile file(path, 1);
-  file.writeBytes(bytes.data(), bytes.size());
-  file.close();
+// The bytes of dir's word list path, read into buffer, when it is current: no older than the
+// directory's newest page and a complete word list of its current pages. Empty otherwise.
+std::string_view currentWordList(const std::string& path, const Directory& dir,
+                                 std::string& buffer) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0 || info.st_mtim.tv_sec == 0 ||
+      info.st_mtim.tv_sec < dir.newest) {
+    return {};
+  }
+  try {
+    const std::string_view bytes = kel::file::readFileInto(path, buffer);
+    if (isWordListOf(bytes, dir)) return bytes;
+  } catch (const kel::err::Error&) {
+    // vanished or unreadable since the stat: build it anew
+  }
+  return {};
+}
+
+void handOver(std::string_view bytes, const Directory& dir, bool written,
+              WordListConsumer& consumer) {
+  if (consumer.beginDirectory(dir, written, bytes)) feedWordList(bytes, dir, consumer);
+  consumer.endDirectory(dir);
+}
+
+// Removes the word lists that the directory of the word list name had under other page counts.
+void removeEarlierWordLists(const std::string& indexDir, const std::set<std::string>& existing,
+                            const std::string& name) {
+  for (const std::string& other : existing) {
+    if (other == name || !isSameDirectoryWordList(other, name)) continue;
+    const std::string otherPath = kel::file::joinPath(indexDir, other);
+    if (std::remove(otherPath.c_str()) != 0) {
+      std::cerr << "Warning: remove " << otherPath << "failed!\n";
+    }
+  }
 }
 
 }  // namespace
@@ -104,10 +136,17 @@ std::string buildWordList(const Directory& dir, std::ostream* log) {
   return bytes;
 }
 
-void writeWordList(const std::string& path, const Directory& dir) {
-  std::ostream* log = optVerbose.isActive() ? &std::cerr : nullptr;
+std::string writeWordList(const std::string& path, const Directory& dir, std::ostream* log) {
   if (log) *log << "Updating index " << path << "\n";
-  writeBytes(path, buildWordList(dir, log));
+  std::string bytes = buildWordList(dir, log);
+  kel::file::BinaryFile file(path, 1);
+  file.writeBytes(bytes.data(), bytes.size());
+  file.close();
+  return bytes;
+}
+
+void writeWordList(const std::string& path, const Directory& dir) {
+  writeWordList(path, dir, optVerbose.isActive() ? &std::cerr : nullptr);
 }
 
 bool isWordListOf(std::string_view bytes, const Directory& dir) {
@@ -135,15 +174,9 @@ void feedWordList(std::string_view bytes, const Directory& dir, WordListConsumer
 
 unsigned updateWordLists(const std::string& indexDir, const std::map<std::string, Directory>& dirs,
                          bool verbose, WordListConsumer* consumer) {
-  std::set<std::string> existing;
-  {
-    std::map<std::string, Directory> listing;
-    kel::file::scanDirectory(listing, indexDir, false, false, acceptIndexDirectoryEntry, nullptr);
-    for (const auto& entry : listing) existing.insert(entry.second.files.begin(), entry.second.files.end());
-  }
+  const std::set<std::string> existing = listIndexDirectory(indexDir);
   removeOrphanedTemporaries(indexDir, existing);
   const WordListNames names(dirs, pathsOfFileLists(indexDir, existing));
-
   std::ostream* log = verbose ? &std::cerr : nullptr;
   std::string buffer;  // the word list being read, reused from directory to directory
   unsigned total = 0;
@@ -151,44 +184,17 @@ unsigned updateWordLists(const std::string& indexDir, const std::map<std::string
     const Directory& dir = entry.second;
     const std::string name = names.name(dir);
     const std::string path = kel::file::joinPath(indexDir, name);
-    const struct timespec time = existingTime(path);
-    if (!dir.files.empty()) {
+    if (dir.files.empty()) {
+      std::remove(path.c_str());
+    } else {
       total += static_cast<unsigned>(dir.files.size());
       std::string built;
-      std::string_view bytes;
-      bool current = false;
-      if (time.tv_sec != 0 && time.tv_sec >= dir.newest) {
-        try {
-          bytes = kel::file::readFileInto(path, buffer);
-          current = isWordListOf(bytes, dir);
-        } catch (const kel::err::Error&) {
-          // vanished or unreadable since the stat: build it anew
-        }
-      }
-      if (!current) {
-        if (log) *log << "Updating index " << path << "\n";
-        built = buildWordList(dir, log);
-        writeBytes(path, built);
-        bytes = built;
-      }
-      if (consumer) {
-        if (consumer->beginDirectory(dir, !current, bytes)) {
-          feedWordList(bytes, dir, *consumer);
-        }
-        consumer->endDirectory(dir);
-      }
-    } else if (time.tv_sec != 0) {
-      std::remove(path.c_str());
+      std::string_view bytes = currentWordList(path, dir, buffer);
+      const bool written = bytes.empty();
+      if (written) bytes = built = writeWordList(path, dir, log);
+      if (consumer) handOver(bytes, dir, written, *consumer);
     }
-
-    // Word lists of this directory under earlier file counts.
-    for (const std::string& other : existing) {
-      if (other == name || !isSameDirectoryWordList(other, name)) continue;
-      const std::string otherPath = kel::file::joinPath(indexDir, other);
-      if (std::remove(otherPath.c_str()) != 0) {
-        std::cerr << "Warning: remove " << otherPath << "failed!\n";
-      }
-    }
+    removeEarlierWordLists(indexDir, existing, name);
   }
   return total;
 }

@@ -32,9 +32,13 @@ std::string wordListPath(const kel::file::Directory& dir);
 // one line "Scanning '<name>' (<i>/<count>)" per file.
 std::string buildWordList(const kel::file::Directory& dir, std::ostream* log);
 
-// Builds dir's word list and replaces the file path with it atomically ("Updating index <path>"
-// first on standard error with -v). Throws kel::err::IOError when path cannot be written; an
-// earlier file path then stays as it was.
+// Builds dir's word list, replaces the file path with it atomically and returns its bytes. With
+// log, "Updating index <path>" first and then the lines of buildWordList. Throws
+// kel::err::IOError when path cannot be written; an earlier file path then stays as it was.
+std::string writeWordList(const std::string& path, const kel::file::Directory& dir,
+                          std::ostream* log);
+
+// writeWordList with its lines on std::cerr when -v is given.
 void writeWordList(const std::string& path, const kel::file::Directory& dir);
 
 // Receives the content of word lists, directory by directory and record by record.

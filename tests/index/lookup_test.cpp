@@ -29,12 +29,10 @@ const std::string sampleIndex =
 // The files found (joined by ';') and the report line.
 std::string lookup(const std::string& path, const std::string& search, unsigned flags,
                    const std::vector<std::string>& ids = {}) {
-  std::list<SearchTerm> terms;
-  std::list<std::string> files;
   std::ostringstream report;
-  lookupTerms(path, search, flags, ids, nullptr, report, terms, files);
+  const LookupResult result = lookupTerms(path, search, flags, ids, nullptr, report);
   std::string found;
-  for (const std::string& f : files) found += f + ";";
+  for (const std::string& f : result.files) found += f + ";";
   return found + report.str();
 }
 
