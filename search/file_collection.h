@@ -10,26 +10,51 @@
 
 #include <sys/stat.h>
 
+#include <list>
+#include <map>
+#include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <string_view>
 
-// Unless -u is given and the file list filesListPath exists, leaves it untouched and returns
-// false. Otherwise scans every root of the root directory list (progress on std::cerr with -v),
-// replaces the file list atomically with the result and returns true.
+#include "kel/file/directory.h"
+
+// What decides which pages a scan takes.
+struct CollectionRules {
+  std::set<std::string> extensions;          // a page's name ends in one of them (matchesExtension)
+  std::optional<int> maxKilobytes;           // pages of this many kilobytes or more are left out
+  std::set<std::string> skippedDirectories;  // the "-" lines, without their "-"
+  std::ostream* log = nullptr;               // progress lines, or none
+};
+
+// Unless update is set and the file list filesListPath exists, leaves it untouched and returns
+// false. Otherwise scans every root of the root directory list rootDirList by rules (its "-"
+// lines join rules.skippedDirectories; with rules.log, "Scanning directory '<root>'" and the
+// scan's lines go there), replaces the file list atomically with the result and returns true.
 // Throws kel::err::IOError when the root directory list cannot be read, a directory cannot be
 // scanned or the file list cannot be written; the file list then keeps its earlier content.
+bool buildFileList(const std::string& filesListPath, const std::string& rootDirList, bool update,
+                   CollectionRules rules);
+
+// buildFileList with the root directory list, -u, -e, -b and -v of the command line.
 bool buildFileList(const std::string& filesListPath);
 
-// File filter of the scan: false for files of -b kilobytes or more (when -b is given), true for
-// names that end in one of the -e extensions (matchesExtension) when info is that of a regular
-// file; anything else so named (a FIFO, a device, also behind a link) is skipped, with -v
-// reporting "Skipping '<directory>/<name>' (not a regular file)".
-bool acceptFile(const std::string& directory, const char* name, const struct stat& info);
+// The roots of the root directory list path, in order (empty lines left out), and its "-" lines
+// added to skipped. Throws kel::err::IOError when it cannot be read.
+std::list<std::string> readRootDirList(const std::string& path, std::set<std::string>& skipped);
 
-// Directory filter of the scan: false (with -v reporting "Skipping unwanted sub-directory
-// '<path>'") when the joined path is one of the "-" lines of the root directory list.
-bool acceptSubdirectory(const std::string& parent, const char* name, const struct stat& info);
+// File filter of the scan: false for pages of rules.maxKilobytes or more, true for names that end
+// in one of rules.extensions when info is that of a regular file; anything else so named (a FIFO,
+// a device, also behind a link) is skipped, with rules.log reporting "Skipping
+// '<directory>/<name>' (not a regular file)".
+bool acceptFile(const CollectionRules& rules, const std::string& directory, const char* name,
+                const struct stat& info);
+
+// Directory filter of the scan: false (with rules.log reporting "Skipping unwanted sub-directory
+// '<path>'") when the joined path is one of rules.skippedDirectories.
+bool acceptSubdirectory(const CollectionRules& rules, const std::string& parent, const char* name,
+                        const struct stat& info);
 
 // True when a and b have the same length and equal characters at every position, where '/'
 // and '\' are interchangeable. Case counts; nothing else is normalised.

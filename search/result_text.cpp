@@ -99,31 +99,19 @@ void excerptWindow(const std::string& body, const Fundstelle& first, const Funds
 
 }  // namespace
 
-bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms, std::string& title,
-                std::string& text, std::string& anchor, int maxLength, int maxKilobytes,
-                double& score) {
-  title = "Not set";
-  text = "Not set";
-  score = 0;
-  if (optVerbose.isActive()) std::cerr << "Search in " << fileName << " ...\n";
+namespace {
 
-  struct stat status;
-  if (::stat(fileName.c_str(), &status) != 0) return false;
-  const bool tooBig =
-      static_cast<std::int64_t>(status.st_size) > static_cast<std::int64_t>(maxKilobytes) * 1024;
+// Where the head of a page ends for readHead.
+enum class HeadEnd { body, title, end };
 
-  kel::html_read::HTML_Eater eater(fileName, true, kel::html_read::BeyondLatin1::reference);
+// Reads tags up to the body tag, taking the title from every title element on the way (the last
+// one counts). With stopAfterTitle the reading stops behind the first title element.
+HeadEnd readHead(kel::html_read::HTML_Eater& eater, bool stopAfterTitle, std::string& title,
+                 std::string& piece, std::string& scratch) {
   std::string tag;
   std::string attributes;
-  std::string piece;
-  std::string scratch;
-
-  bool inBody = false;
   while (eater.nextTag(tag, attributes)) {
-    if (tag == "body") {
-      inBody = true;
-      break;
-    }
+    if (tag == "body") return HeadEnd::body;
     if (tag != "title") continue;
     title.clear();
     while (eater.nextTag(tag, attributes)) {
@@ -135,26 +123,18 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
       if (tag == "/title" || tag == "/head") break;
     }
     collapseSpaces(title);
-    if (tooBig) {
-      anchor.clear();
-      text = tooBigText;
-      return true;
-    }
+    if (stopAfterTitle) return HeadEnd::title;
   }
-  if (!inBody) {
-    anchor.clear();
-    text = noBodyText;
-    return true;
-  }
-  if (tooBig) {
-    anchor.clear();
-    text = tooBigText;
-    return true;
-  }
+  return HeadEnd::end;
+}
 
-  // The body text: every text piece between two tags, collapsed, each preceded by one blank.
+// Reads the body up to its end tag: every text piece between two tags, collapsed, each preceded
+// by one blank, and the named anchors with their offsets in that text.
+std::string readBody(kel::html_read::HTML_Eater& eater, NamedAnchors& anchors, std::string& piece,
+                     std::string& scratch) {
   std::string body;
-  NamedAnchors anchors;
+  std::string tag;
+  std::string attributes;
   std::string name;
   while (eater.nextTag(tag, attributes)) {
     if (!eater.textBefore.empty()) {
@@ -168,28 +148,76 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
       anchors.push_back(NamedAnchor{name, static_cast<unsigned>(body.size())});
     }
   }
+  return body;
+}
 
+// Scores body; when it holds a window of hits, makes result the excerpt around it.
+void excerpt(const std::string& body, const NamedAnchors& anchors,
+             const std::list<SearchTerm>& terms, const ResultTextOptions& options,
+             FileResult& result) {
+  Fundstellen hits;
+  findHits(body, hits, terms);
+  Fundstellen::const_iterator first;
+  Fundstellen::const_iterator last;
+  if (!scoreHits(hits, first, last, static_cast<unsigned>(terms.size()), result.score)) return;
+  std::size_t offset = 0;
+  std::size_t length = 0;
+  excerptWindow(body, *first, *last, options.maxLength, offset, length);
+  result.anchor = anchorBefore(anchors, static_cast<unsigned>(offset));
+  result.text = body.substr(offset, length);
+  highlight(terms, options.markup, result.text);
+  if (options.highlightTitle) highlight(terms, options.markup, result.title);
+  result.isResult = true;
+}
+
+}  // namespace
+
+FileResult readResult(const std::string& fileName, const std::list<SearchTerm>& terms,
+                      const ResultTextOptions& options) {
+  FileResult result;
+  if (options.log) *options.log << "Search in " << fileName << " ...\n";
+  struct stat status;
+  if (::stat(fileName.c_str(), &status) != 0) return result;
+  const bool tooBig = static_cast<std::int64_t>(status.st_size) >
+                      static_cast<std::int64_t>(options.maxKilobytes) * 1024;
+
+  kel::html_read::HTML_Eater eater(fileName, true, kel::html_read::BeyondLatin1::reference);
+  std::string piece;
+  std::string scratch;
+  const HeadEnd head = readHead(eater, tooBig, result.title, piece, scratch);
+  if (head == HeadEnd::end || tooBig) {
+    // Fixed texts: the file is listed with score 0 and without highlighting.
+    result.text = head == HeadEnd::end ? noBodyText : tooBigText;
+    result.isResult = true;
+    return result;
+  }
+  NamedAnchors anchors;
+  const std::string body = readBody(eater, anchors, piece, scratch);
   try {
-    Fundstellen hits;
-    findHits(body, hits, terms);
-    Fundstellen::const_iterator first;
-    Fundstellen::const_iterator last;
-    if (!scoreHits(hits, first, last, static_cast<unsigned>(terms.size()), score)) return false;
-
-    std::size_t offset = 0;
-    std::size_t length = 0;
-    excerptWindow(body, *first, *last, maxLength, offset, length);
-    anchor = anchorBefore(anchors, static_cast<unsigned>(offset));
-    text = body.substr(offset, length);
-    highlight(terms, text);
-    if (optTitleHighlight.isActive()) highlight(terms, title);
+    excerpt(body, anchors, terms, options, result);
   } catch (const TermTooComplex& e) {
     // The engine gave up on this page, not on the search: the other candidates still count.
-    if (optVerbose.isActive()) std::cerr << "Skipping " << fileName << ": " << e.what() << "\n";
-    score = 0;
-    return false;
+    if (options.log) *options.log << "Skipping " << fileName << ": " << e.what() << "\n";
+    result = FileResult{};
   }
-  return true;
+  return result;
+}
+
+bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms, std::string& title,
+                std::string& text, std::string& anchor, int maxLength, int maxKilobytes,
+                double& score) {
+  ResultTextOptions options;
+  options.maxLength = maxLength;
+  options.maxKilobytes = maxKilobytes;
+  options.markup = optHighlight.value();
+  options.highlightTitle = optTitleHighlight.isActive();
+  options.log = optVerbose.isActive() ? &std::cerr : nullptr;
+  FileResult result = readResult(fileName, terms, options);
+  title.swap(result.title);
+  text.swap(result.text);
+  anchor.swap(result.anchor);
+  score = result.score;
+  return result.isResult;
 }
 
 void collapseSpaces(std::string& s) {
@@ -219,7 +247,10 @@ std::string anchorBefore(const NamedAnchors& anchors, unsigned offset) {
 }
 
 void highlight(const std::list<SearchTerm>& terms, std::string& s) {
-  const std::string& markup = optHighlight.value();
+  highlight(terms, optHighlight.value(), s);
+}
+
+void highlight(const std::list<SearchTerm>& terms, const std::string& markup, std::string& s) {
   const std::string::size_type at = markup.find("$$$");
   if (at == std::string::npos) throw kel::err::Error("$$$ awaited in '" + markup + "'");
   const std::string before = markup.substr(0, at);

@@ -65,6 +65,15 @@ int compareNoCase(const std::string& a, const char* b) {
   }
 }
 
+int compareNoCase(std::string_view a, std::string_view b) {
+  for (std::size_t i = 0;; ++i) {
+    if (i == a.size()) return i == b.size() ? 0 : -1;
+    if (i == b.size()) return 1;
+    const int d = fold(a[i]) - fold(b[i]);
+    if (d != 0) return d;
+  }
+}
+
 int compareNoCaseN(const char* a, const char* b, unsigned n) {
   for (; n > 0; --n, ++a, ++b) {
     if (*a == '\0') return *b == '\0' ? 0 : -1;

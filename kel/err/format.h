@@ -7,6 +7,7 @@
 #define KEL_ERR_FORMAT_H
 
 #include <string>
+#include <string_view>
 
 namespace kel {
 
@@ -28,6 +29,8 @@ unsigned formatCapacity();
 int compareNoCase(const char* a, const char* b);
 // The same with a's length marking its end (a NUL byte inside a is compared like any byte).
 int compareNoCase(const std::string& a, const char* b);
+// The same with both lengths marking the ends.
+int compareNoCase(std::string_view a, std::string_view b);
 
 // As compareNoCase, but 0 once n pairs of bytes compared equal (0 at once for n == 0).
 int compareNoCaseN(const char* a, const char* b, unsigned n);

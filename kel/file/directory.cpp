@@ -129,7 +129,7 @@ bool resolveLink(const std::string& path, std::string& target) {
 }
 
 void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& path, bool recursive,
-                   bool followLinks, FileFilter acceptFile, DirFilter acceptDir,
+                   bool followLinks, const FileFilter& acceptFile, const DirFilter& acceptDir,
                    std::ostream* log) {
   Directory& entry = dirs[path];
   entry.path = path;
@@ -176,7 +176,7 @@ void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& pa
 }
 
 void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& path, bool recursive,
-                   bool followLinks, FileFilter acceptFile, std::ostream* log) {
+                   bool followLinks, const FileFilter& acceptFile, std::ostream* log) {
   scanDirectory(dirs, path, recursive, followLinks, acceptFile, acceptAnyDirectory, log);
 }
 

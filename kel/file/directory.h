@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -54,8 +55,8 @@ class Directory : public BinaryStoreable {
 // A scan's filter: directory is the path of the directory holding the entry (for a followed
 // link, the directory part of the target), name the entry's name, info its stat data. True
 // accepts the entry.
-using FileFilter = bool (*)(const std::string& directory, const char* name,
-                            const struct stat& info);
+using FileFilter =
+    std::function<bool(const std::string& directory, const char* name, const struct stat& info)>;
 using DirFilter = FileFilter;
 
 // The directory filter of the short scanDirectory form: accepts every directory.
@@ -74,10 +75,10 @@ bool acceptAnyDirectory(const std::string& directory, const char* name, const st
 // cannot be examined ("stat failed") or a link target cannot be examined; the map keeps the
 // entries made until then.
 void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& path, bool recursive,
-                   bool followLinks, FileFilter acceptFile, DirFilter acceptDir, std::ostream* log);
+                   bool followLinks, const FileFilter& acceptFile, const DirFilter& acceptDir, std::ostream* log);
 // The same with acceptAnyDirectory as directory filter.
 void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& path, bool recursive,
-                   bool followLinks, FileFilter acceptFile, std::ostream* log);
+                   bool followLinks, const FileFilter& acceptFile, std::ostream* log);
 
 // True, with target set, when path is a Windows shortcut with link information (a regular file
 // whose name holds ".lnk"; target empty when the shortcut names neither a local nor a network

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
 #include "kel/err/error.h"
 #include "test_util.h"
 
@@ -41,16 +40,13 @@ TEST(ResultText, CollapseSpacesAndHighlight) {
       {"($$$)", {"ab", "abc"}, "abc", "((a)bc)"},
   };
   for (const auto& c : cases) {
-    optHighlight.setValue(c.markup, false);
     std::string s = c.in;
-    highlight(makeTerms(c.terms), s);
+    highlight(makeTerms(c.terms), c.markup, s);
     EXPECT_EQ(s, c.out) << c.in;
   }
-  optHighlight.setValue("<b>", false);
   std::string s = "foo";
-  EXPECT_EQ(errorOf([&] { highlight(makeTerms({"foo"}), s); }), "$$$ awaited in '<b>'");
+  EXPECT_EQ(errorOf([&] { highlight(makeTerms({"foo"}), "<b>", s); }), "$$$ awaited in '<b>'");
   EXPECT_EQ(s, "foo");
-  optHighlight.setValue("<b>$$$</b>", true);
 }
 
 TEST(ResultText, SearchFile) {

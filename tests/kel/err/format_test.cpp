@@ -41,6 +41,7 @@ TEST(CompareNoCase, SignsAndPrefixes) {
   for (const Case& c : cases) {
     EXPECT_EQ(kel::compareNoCase(c.a, c.b), c.result) << c.a << " / " << c.b;
     EXPECT_EQ(kel::compareNoCase(std::string(c.a), c.b), c.result) << c.a << " / " << c.b;
+    EXPECT_EQ(kel::compareNoCase(std::string_view(c.a), std::string_view(c.b)), c.result) << c.a;
   }
   EXPECT_EQ(kel::compareNoCase(std::string("ab\0", 3), "ab"), 1);  // the string's length ends it
   EXPECT_EQ(kel::compareNoCaseN("abcx", "ABCY", 3), 0);
