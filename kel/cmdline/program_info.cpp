@@ -63,116 +63,144 @@ ProgramInfo::ProgramInfo(const char* name, int major, int minor, const char* pur
 
 ProgramInfo::~ProgramInfo() { --instances; }
 
-void ProgramInfo::init(int argc, const char* const argv[]) {
-  static std::unique_ptr<Terminator> terminator;
-  if (!terminator) terminator = std::make_unique<Terminator>();
+namespace {
 
+using ArgumentCursor = std::vector<CmdLineArgument*>::iterator;
+
+// Two options with one letter are a fault of the program, not of its user.
+void checkOptionLetters() {
   std::array<bool, 256> declared{};
   for (CmdLineOption* option : optionList()) {
     bool& seen = declared[static_cast<unsigned char>(option->letter())];
-    if (seen)
+    if (seen) {
       throw err::InternalError(std::string("Duplicated usage of option character '") +
                                option->letter() + "'");
+    }
     seen = true;
   }
+}
 
-  for (CmdLineOption* option : optionList()) {
-    auto* withArgument = dynamic_cast<CmdLineArgumentOption*>(option);
-    if (withArgument && !withArgument->value().empty()) withArgument->markDefault();
+CmdLineOption* optionOf(char letter) {
+  for (CmdLineOption* candidate : optionList()) {
+    if (candidate->letter() == letter) return candidate;
   }
-  for (CmdLineArgument* argument : argumentList())
-    if (!argument->value().empty()) argument->markDefault();
+  return nullptr;
+}
 
-  bool multi = false;
-  auto cursor = argumentList().begin();
-  const auto argumentsEnd = argumentList().end();
-
-  locateProgram(argc > 0 && argv ? argv[0] : nullptr);
-
-  for (int i = 1; i < argc; ++i) {
-    const std::string word = argv[i] ? argv[i] : "";
-    bool positional = word.empty() || (word[0] != '-' && word[0] != '/');
-    if (!positional) {
-      if (isHelpRequest(word)) throw InfoError(false, "Help requested", this);
-      if (word[0] == '/') {
-        positional = true;
-      } else if (word.size() >= 2 && word[1] == '-') {
-        if (compareNoCase(word.substr(2), "multi") != 0)
-          throw StringError(true, "Unknown long option '" + word + "'", longOptionDetails);
-        multi = true;
-        continue;
-      }
+// Gives word to the positional argument at cursor, or to a later one when a repeatable argument
+// at cursor has all it may take or does not accept it.
+void assignPositional(const std::string& word, ArgumentCursor& cursor, const ProgramInfo* info) {
+  for (;;) {
+    if (cursor == argumentList().end()) {
+      throw InfoError(true, "Superfluous argument '" + word + "'", info);
     }
-
-    if (!positional) {
-      if (word.size() == 1) throw InfoError(true, "character awaited behind '-'", this);
-      for (std::size_t p = 1; p < word.size(); ++p) {
-        const char c = word[p];
-        CmdLineOption* option = nullptr;
-        for (CmdLineOption* candidate : optionList())
-          if (candidate->letter() == c) {
-            option = candidate;
-            break;
-          }
-        if (!option) throw InfoError(true, std::string("Unknown option '-") + c + "'", this);
-        if (option->isGiven() && !multi)
-          throw InfoError(true,
-                          std::string("Option '-") + c +
-                              "' was already used (preceed with --multi to avoid this warning).",
-                          this);
-        if (!option->takesArgument()) {
-          option->active = true;
-          continue;
-        }
-        // Every option that takes an argument is also an argument.
-        auto* argument = dynamic_cast<CmdLineArgument*>(option);
-        kel_assert(argument != nullptr);
-        std::string value = word.substr(p + 1);
-        if (value.empty() && i < argc - 1) {
-          ++i;
-          value = argv[i] ? argv[i] : "";
-        }
-        if (value.empty())
-          throw InfoError(
-              true, std::string("Option -") + c + " awaits argument " + argument->usageName(), this);
-        argument->setValue(value, false);
-        break;
-      }
-      continue;
-    }
-
-    for (;;) {
-      if (cursor == argumentsEnd) throw InfoError(true, "Superfluous argument '" + word + "'", this);
-      CmdLineArgument* argument = *cursor;
-      auto* repeatable = dynamic_cast<RepeatableCmdLineArgument*>(argument);
-      if (!repeatable) {
-        argument->setValue(word, false);
-        ++cursor;
-        break;
-      }
-      if (repeatable->count() < repeatable->minCount()) {
-        repeatable->setValue(word, false);
-        break;
-      }
-      if (repeatable->accepts(&word)) {
-        const bool last = repeatable->count() == repeatable->maxCount() - 1;
-        repeatable->setValue(word, false);
-        if (last) ++cursor;
-        break;
-      }
+    CmdLineArgument* argument = *cursor;
+    auto* repeatable = dynamic_cast<RepeatableCmdLineArgument*>(argument);
+    if (!repeatable) {
+      argument->setValue(word, false);
       ++cursor;
+      return;
     }
+    if (repeatable->count() < repeatable->minCount()) {
+      repeatable->setValue(word, false);
+      return;
+    }
+    if (repeatable->accepts(&word)) {
+      const bool last = repeatable->count() == repeatable->maxCount() - 1;
+      repeatable->setValue(word, false);
+      if (last) ++cursor;
+      return;
+    }
+    ++cursor;
   }
+}
 
+// The positional arguments from cursor on that still lack a value.
+void checkMissing(ArgumentCursor cursor, const ProgramInfo* info) {
   std::string missing;
-  for (; cursor != argumentsEnd; ++cursor) {
+  for (; cursor != argumentList().end(); ++cursor) {
     auto* repeatable = dynamic_cast<RepeatableCmdLineArgument*>(*cursor);
     const bool satisfied = repeatable && repeatable->count() >= repeatable->minCount() &&
                            repeatable->accepts(nullptr);
     if (!satisfied) missing += " " + (*cursor)->usageName();
   }
-  if (!missing.empty()) throw InfoError(true, "Missing arguments:" + missing, this);
+  if (!missing.empty()) throw InfoError(true, "Missing arguments:" + missing, info);
+}
 
+}  // namespace
+
+void ProgramInfo::readShortOptions(const std::string& word, int& i, int argc,
+                                   const char* const argv[], bool multi) {
+  const ProgramInfo* const info = this;
+  if (word.size() == 1) throw InfoError(true, "character awaited behind '-'", info);
+  for (std::size_t p = 1; p < word.size(); ++p) {
+    const char c = word[p];
+    CmdLineOption* option = optionOf(c);
+    if (!option) throw InfoError(true, std::string("Unknown option '-") + c + "'", info);
+    if (option->isGiven() && !multi) {
+      throw InfoError(true,
+                      std::string("Option '-") + c +
+                          "' was already used (preceed with --multi to avoid this warning).",
+                      info);
+    }
+    if (!option->takesArgument()) {
+      option->active = true;
+      continue;
+    }
+    // Every option that takes an argument is also an argument.
+    auto* argument = dynamic_cast<CmdLineArgument*>(option);
+    kel_assert(argument != nullptr);
+    std::string value = word.substr(p + 1);
+    if (value.empty() && i < argc - 1) {
+      ++i;
+      value = argv[i] ? argv[i] : "";
+    }
+    if (value.empty()) {
+      throw InfoError(true, std::string("Option -") + c + " awaits argument " + argument->usageName(),
+                      info);
+    }
+    argument->setValue(value, false);
+    return;
+  }
+}
+
+void ProgramInfo::markDefaults() {
+  for (CmdLineOption* option : optionList()) {
+    auto* withArgument = dynamic_cast<CmdLineArgumentOption*>(option);
+    if (withArgument && !withArgument->value().empty()) withArgument->markDefault();
+  }
+  for (CmdLineArgument* argument : argumentList()) {
+    if (!argument->value().empty()) argument->markDefault();
+  }
+}
+
+void ProgramInfo::init(int argc, const char* const argv[]) {
+  static std::unique_ptr<Terminator> terminator;
+  if (!terminator) terminator = std::make_unique<Terminator>();
+  checkOptionLetters();
+  markDefaults();
+  locateProgram(argc > 0 && argv ? argv[0] : nullptr);
+
+  bool multi = false;
+  ArgumentCursor cursor = argumentList().begin();
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i] ? argv[i] : "";
+    const bool optionLike = !word.empty() && (word[0] == '-' || word[0] == '/');
+    if (optionLike && isHelpRequest(word)) throw InfoError(false, "Help requested", this);
+    if (optionLike && word[0] == '-') {
+      if (word.size() >= 2 && word[1] == '-') {
+        if (compareNoCase(word.substr(2), "multi") != 0) {
+          throw StringError(true, "Unknown long option '" + word + "'", longOptionDetails);
+        }
+        multi = true;
+      } else {
+        readShortOptions(word, i, argc, argv, multi);
+      }
+      continue;
+    }
+    assignPositional(word, cursor, this);
+  }
+  checkMissing(cursor, this);
   initDone = true;
 }
 

@@ -73,6 +73,12 @@ class ProgramInfo : kel_boost::noncopyable {
 
  private:
   void requireInit(const char* operation) const;
+  // Marks the value every option and argument has before the command line as its default.
+  void markDefaults();
+  // Reads the short options of word, argv[i]; a letter that takes an argument takes the rest of
+  // the word, or the next word (i then advances).
+  void readShortOptions(const std::string& word, int& i, int argc, const char* const argv[],
+                        bool multi);
 
   const std::string name_;
   const int major_;
