@@ -8,10 +8,6 @@
 # RUNS). The synthetic tree is made once per work dir and reused.
 set -eu
 HERE=$(cd "$(dirname "$0")" && pwd)
-BIN=$(cd "$(dirname "${1:-$HERE/../build/corvex}")" && pwd)/$(basename "${1:-corvex}")
-WORK=${2:-/tmp/corvex-index-bench}
-RUNS=${RUNS:-5}
-
 . "$HERE/synthetic_tree.sh"
 HTML_BYTES=$(find web -name '*.html' -printf '%s\n' | awk '{s += $1} END {print s}')
 cat web/*/*/*.html > /dev/null  # warm cache

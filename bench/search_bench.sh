@@ -11,10 +11,6 @@
 # of RUNS). The tree and its index are made once per work dir (shared with index_bench.sh).
 set -eu
 HERE=$(cd "$(dirname "$0")" && pwd)
-BIN=$(cd "$(dirname "${1:-$HERE/../build/corvex}")" && pwd)/$(basename "${1:-corvex}")
-WORK=${2:-/tmp/corvex-index-bench}
-RUNS=${RUNS:-5}
-
 . "$HERE/synthetic_tree.sh"
 mkdir -p idx
 [ -f idx/global_index ] || "$BIN" -u -m 0 zzzzzz idx roots > /dev/null 2>&1

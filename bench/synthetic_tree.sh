@@ -1,7 +1,11 @@
-# Sourced by the benchmark scripts, with HERE (the bench folder) and WORK (the work folder) set:
-# settles the tree's shape from the environment (PAGES, PAGE_BYTES, PER_DIR), makes the synthetic
-# tree in $WORK/web once per shape (dropping an index of an earlier shape), changes into $WORK
-# and writes the root directory list "roots".
+# Sourced by the benchmark scripts, with HERE (the bench folder) set and their arguments
+# [corvex binary] [work dir]: settles BIN, WORK and RUNS (environment, 5), and the tree's shape
+# from the environment (PAGES, PAGE_BYTES, PER_DIR), makes the synthetic tree in $WORK/web once
+# per shape (dropping an index of an earlier shape), changes into $WORK and writes the root
+# directory list "roots".
+BIN=$(cd "$(dirname "${1:-$HERE/../build/corvex}")" && pwd)/$(basename "${1:-corvex}")
+WORK=${2:-/tmp/corvex-index-bench}
+RUNS=${RUNS:-5}
 PAGES=${PAGES:-20000}
 PAGE_BYTES=${PAGE_BYTES:-5000}
 PER_DIR=${PER_DIR:-25}

@@ -31,11 +31,16 @@ ByteSet makeByteSet(const std::string* chars) {
 
 bool isAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+// The acceptance rule of index words, from a word's length and its number of ASCII letters:
+// at least 3 characters, at least half of them letters.
+constexpr bool acceptsWord(std::size_t length, std::size_t letters) {
+  return length >= 3 && 2 * letters >= length;
+}
+
 bool acceptWord(std::string_view word) {
-  if (word.size() < 3) return false;
   std::size_t letters = 0;
   for (const char c : word) letters += isAsciiLetter(static_cast<unsigned char>(c));
-  return 2 * letters >= word.size();
+  return acceptsWord(word.size(), letters);
 }
 
 // The replacement of an entity name: an umlaut, sharp s, or nothing (0).
@@ -131,7 +136,7 @@ void forEachIndexWord(const std::string& text, Take take) {
       ++p;
     }
     const auto length = static_cast<std::size_t>(p - begin);
-    if (length >= 3 && 2 * letters >= length) {
+    if (acceptsWord(length, letters)) {
       take(std::string_view(reinterpret_cast<const char*>(begin), length),
            static_cast<std::size_t>(end - begin) + 1);
     }

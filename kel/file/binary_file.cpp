@@ -130,11 +130,7 @@ void BinaryFile::close() {
   flushBuffer();
   // An unnamed temporary gets its name only now, just before it replaces the target.
   int error = 0;
-  if (dated_) {
-    const struct timespec times[2] = {{0, UTIME_OMIT}, modified_};
-    if (::futimens(fd_, times) != 0) error = errno;
-  }
-  if (error == 0 && temporaryName_.empty() && !linkTemporary(fd_, name_, temporaryName_)) {
+  if (temporaryName_.empty() && !linkTemporary(fd_, name_, temporaryName_)) {
     error = errno;
   }
   const int fd = fd_;

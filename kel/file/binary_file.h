@@ -3,7 +3,6 @@
 #ifndef KEL_FILE_BINARY_FILE_H
 #define KEL_FILE_BINARY_FILE_H
 
-#include <time.h>
 
 #include <cstddef>
 #include <string>
@@ -55,13 +54,6 @@ class BinaryFile : kel_boost::noncopyable {
   const std::string& name() const { return name_; }
   bool isWriting() const { return mode_ == 1; }
 
-  // Write mode: the file takes the modification time time before close() makes it <name>, so
-  // that no reader sees it with the time of its writing.
-  void setModificationTime(const struct timespec& time) {
-    modified_ = time;
-    dated_ = true;
-  }
-
   void writeUInt(unsigned value);
   void readUInt(unsigned& value) { value = readUInt(); }
   unsigned readUInt();
@@ -101,8 +93,6 @@ class BinaryFile : kel_boost::noncopyable {
   std::string pending_;
   Fingerprint written_;
   bool failed_ = false;
-  bool dated_ = false;
-  struct timespec modified_ = {};
 };
 
 // The name of the temporary that BinaryFile writes before it replaces target, for the process pid
