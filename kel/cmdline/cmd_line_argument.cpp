@@ -64,14 +64,16 @@ double CmdLineArgument::getFloat() {
   bool onlyNumberCharacters = true;
   for (char& c : v) {
     if (c == ',') c = '.';
-    if (c == '.')
+    if (c == '.') {
       ++separators;
-    else if (!isDecimal(c))
+    } else if (!isDecimal(c)) {
       onlyNumberCharacters = false;
+    }
   }
-  if (!onlyNumberCharacters || separators > 1)
+  if (!onlyNumberCharacters || separators > 1) {
     throw err::Error(
         format("Floating point argument awaited in <%s> '%s'", name_.c_str(), v.c_str()));
+  }
   // strtod rather than an int conversion, so long digit strings keep their value.
   return v.empty() ? 0.0 : std::strtod(v.c_str(), nullptr);
 }

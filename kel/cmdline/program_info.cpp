@@ -220,11 +220,13 @@ void ProgramInfo::locateProgram(const char* argv0) {
   if (tryProgramLocation(called)) return;
   if (tryProgramLocation("./" + called)) return;
   const sys_dep::Path searchPath;
-  for (const std::string& dir : searchPath.dirs())
+  for (const std::string& dir : searchPath.dirs()) {
     if (tryProgramLocation(dir + "/" + called)) return;
-  if (programPath_.empty())
+  }
+  if (programPath_.empty()) {
     throw err::Error(format("Can't detect location of %s.exe -- please call with full pathname",
                             name_.c_str()));
+  }
 }
 
 bool ProgramInfo::tryProgramLocation(const std::string& candidate) {
@@ -282,9 +284,10 @@ void ProgramInfo::printHelp(std::ostream& os) const {
     printWrapped(os, labelWidth + headWidth, 1, helpWidth, option->getHelpText());
     ++k;
   }
-  for (; nextAnnotation != annotations.end(); ++nextAnnotation)
+  for (; nextAnnotation != annotations.end(); ++nextAnnotation) {
     printWrapped(os, optionList().empty() ? 0 : labelWidth, 1, helpWidth,
                  "\n" + (*nextAnnotation)->text() + "\n");
+  }
 
   writeSeparator(os);
   os << " Contact: " << contactAddress() << '\n';
@@ -297,12 +300,14 @@ void ProgramInfo::exclude(CmdLineOption* const first[], CmdLineOption* const sec
   requireInit("exclude");
   for (CmdLineOption* const* a = first; *a; ++a) {
     if (!(*a)->isGiven()) continue;
-    for (CmdLineOption* const* b = second; *b; ++b)
-      if (*b != *a && (*b)->isGiven())
+    for (CmdLineOption* const* b = second; *b; ++b) {
+      if (*b != *a && (*b)->isGiven()) {
         throw InfoError(true,
                         std::string("Option -") + (*a)->letter() + " can't be used together with -" +
                             (*b)->letter(),
                         this);
+      }
+    }
   }
 }
 
@@ -313,11 +318,12 @@ void ProgramInfo::requireOne(CmdLineOption* const options[]) const {
 }
 
 void ProgramInfo::needs(const CmdLineOption& required, const CmdLineOption& dependent) const {
-  if (dependent.isGiven() && !required.isActive())
+  if (dependent.isGiven() && !required.isActive()) {
     throw InfoError(true,
                     std::string("Specifying option -") + dependent.letter() +
                         " does not make sense without option -" + required.letter(),
                     this);
+  }
 }
 
 std::string ProgramInfo::countOptions(CmdLineOption* const options[], int& given,

@@ -25,10 +25,11 @@ std::string RepeatableCmdLineArgument::getValue() {
 }
 
 void RepeatableCmdLineArgument::setValue(const std::string& v, bool isDefault) {
-  if (value().empty())
+  if (value().empty()) {
     storeValue(v, isDefault);
-  else
+  } else {
     pending_.push_back(v);
+  }
   ++count_;
 }
 

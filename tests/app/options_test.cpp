@@ -1,4 +1,4 @@
-// The program's declarations: their order and the result template (the help test shows the rest).
+// The program's declarations: their order (the help test shows the rest).
 #include "app/options.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +23,6 @@ TEST(OptionsTest, DeclarationOrderAndAnnotations) {
   EXPECT_EQ(annotationList()[1]->position(), 18);  // after the last option
   EXPECT_EQ(optionArgWidth, 12u);
   EXPECT_EQ(argumentWidth, 13u);
-}
-
-TEST(OptionsTest, ResultTemplateDefault) {
-  EXPECT_EQ(optTemplate.value(),
-            "<tr><td colspan=2><a href=\"$url$\">$title$</a> <font size=\"-1\">[$url$]</font>"
-            "</td></tr><tr><td width=20%>&nbsp;</td><td>$text$<br>Score: $score$</td></tr>");
 }
 
 }  // namespace
