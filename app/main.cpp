@@ -50,9 +50,9 @@ void searchAndRank(HTML_Elements& rows) {
 
   unsigned patternFlags = boost::regex::normal;
   if (optIgnoreCase.isActive()) patternFlags |= boost::regex::icase;
-  std::list<SearchTerm> terms;
-  std::list<std::string> candidates;
-  searchGlobalIndex(terms, patternFlags, candidates);
+  const LookupResult found = searchGlobalIndex(patternFlags);
+  const std::list<SearchTerm>& terms = found.terms;
+  const Candidates& candidates = found.candidates;
 
   const auto nothingMatched = [&rows] {
     rows.add(messageRow("Nothing matched '" + argSearch.value() + "'"));
@@ -73,7 +73,7 @@ void searchAndRank(HTML_Elements& rows) {
   std::string title, text, anchor;
   double score = 0;
   bool limitReached = false;
-  for (const std::string& candidate : candidates) {
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
     // A negative limit compares as a huge unsigned one and is never reached.
     if (resultCounter > static_cast<unsigned>(maxResults)) {
       rows.add(messageRow(kel::format(
@@ -82,6 +82,8 @@ void searchAndRank(HTML_Elements& rows) {
       limitReached = true;
       break;
     }
+    // Only the paths of the candidates examined are read from the index.
+    const std::string candidate = candidates.path(i);
     if (!searchFile(candidate, terms, title, text, anchor, maxLength, maxKilobytes, score)) {
       continue;
     }

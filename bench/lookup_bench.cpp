@@ -67,7 +67,7 @@ void lookup(benchmark::State& state, const char* search, unsigned flags) {
   for (auto _ : state) {
     report.str("");
     const LookupResult result = lookupTerms(path, search, flags, {}, nullptr, report);
-    found = result.files.size();
+    found = result.candidates.size();
     benchmark::DoNotOptimize(result);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));

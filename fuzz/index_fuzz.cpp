@@ -163,7 +163,7 @@ void lookup(fuzz::Fields& fields) {
   try {
     LookupResult found = lookupTerms(path, search, flags, {}, nullptr, report);
     terms.swap(found.terms);
-    files.swap(found.files);
+    files = found.candidates.paths();
   } catch (const TermTooComplex&) {
     return;
   } catch (const kel::err::Error& e) {

@@ -11,6 +11,7 @@
 
 #include "app/options.h"
 #include "index/fingerprints.h"
+#include "index/lookup_table.h"
 #include "index/word_list.h"
 #include "index/word_table.h"
 #include "kel/err/error.h"
@@ -24,8 +25,8 @@ using kel::file::Directory;
 
 namespace {
 
-// Writes a global index: its file paths and word count, then its entries, and after the index is
-// in place the fingerprints beside it.
+// Writes a global index: its file paths and word count, then its entries; once the index is in
+// place, the lookup table derived from it, then the record of what it was built from.
 class GlobalIndexWriter {
  public:
   GlobalIndexWriter(const std::string& path, const std::vector<std::string>& paths,
@@ -33,6 +34,7 @@ class GlobalIndexWriter {
       : path_(path), file_(path, 1) {
     kel::file::appendUInt(buffer_, static_cast<unsigned>(paths.size()));
     for (const std::string& p : paths) {
+      lookup_.addPath(offset());
       kel::file::appendString(buffer_, p);
       flushWhenFull();
     }
@@ -41,37 +43,55 @@ class GlobalIndexWriter {
 
   // One entry: word, count and its file numbers already in the unsigned encoding.
   void entry(std::string_view word, unsigned count, std::string_view numbers) {
+    const std::uint64_t start = offset();
     kel::file::appendString(buffer_, word);
     kel::file::appendUInt(buffer_, count);
     buffer_ += numbers;
+    lookup_.addEntry(word, start, offset() - start);
     flushWhenFull();
   }
 
-  // Entries already encoded as a whole.
-  void entries(std::string_view encoded) {
+  // Entries already encoded, of the given byte lengths.
+  void entries(std::string_view encoded, const std::vector<std::uint32_t>& lengths) {
     flush();
-    file_.writeBytes(encoded.data(), encoded.size());
+    kel::file::ByteReader reader(encoded, path_);
+    for (const std::uint32_t length : lengths) {
+      const std::size_t start = reader.position();
+      lookup_.addEntry(reader.readString(), written_ + start, length);
+      reader.skipTo(start + length);
+    }
+    write(encoded);
   }
 
-  // Puts the index in place, then records beside it what it was built from.
+  // Puts the index in place, then the lookup table and the record of what it was built from.
   void close(const Fingerprints& fingerprints) {
     flush();
-    file_.close();
+    struct stat status;
+    file_.close(&status);
+    lookup_.write(lookupTablePath(path_), status);
     fingerprints.write(fingerprintsPath(path_), file_.writtenFingerprint());
   }
 
  private:
+  std::uint64_t offset() const { return written_ + buffer_.size(); }
   void flushWhenFull() {
     if (buffer_.size() >= (1u << 20)) flush();
   }
   void flush() {
-    file_.writeBytes(buffer_.data(), buffer_.size());
+    write(buffer_);
     buffer_.clear();
+  }
+  void write(std::string_view bytes) {
+    lookup_.addBytes(bytes);
+    file_.writeBytes(bytes.data(), bytes.size());
+    written_ += bytes.size();
   }
 
   const std::string path_;
   kel::file::BinaryFile file_;
   std::string buffer_;
+  std::uint64_t written_ = 0;
+  LookupTableBuilder lookup_;
 };
 
 // The progress lines of an update: for every directory with pages, in table order, the number
@@ -270,7 +290,7 @@ class IncrementalBuilder : public WordListConsumer {
   // REQUIRES: merge() was called.
   void write(const std::string& path) const {
     GlobalIndexWriter writer(path, paths_, wordCount_);
-    writer.entries(entries_);
+    writer.entries(entries_, entryLengths_);
     writer.close(fingerprints_);
   }
 
@@ -305,9 +325,11 @@ class IncrementalBuilder : public WordListConsumer {
 
   void emit(std::string_view word, const std::vector<unsigned>& numbers) {
     if (numbers.empty()) return;
+    const std::size_t start = entries_.size();
     kel::file::appendString(entries_, word);
     kel::file::appendUInt(entries_, static_cast<unsigned>(numbers.size()));
     for (const unsigned n : numbers) kel::file::appendUInt(entries_, n);
+    entryLengths_.push_back(static_cast<std::uint32_t>(entries_.size() - start));
     ++wordCount_;
     // The directory of the lowest number: the last whose first number is not above it.
     const auto first = std::upper_bound(
@@ -327,6 +349,7 @@ class IncrementalBuilder : public WordListConsumer {
   std::vector<std::pair<unsigned, std::string>> directories_;
   std::vector<std::size_t> firstDirectoryCounts_;  // per directory: words first known there
   std::string entries_;
+  std::vector<std::uint32_t> entryLengths_;
   unsigned wordCount_ = 0;
 };
 

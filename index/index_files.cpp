@@ -57,6 +57,8 @@ std::string fingerprintsPath(const std::string& globalIndex) {
   return globalIndex + ".fingerprints";
 }
 
+std::string lookupTablePath(const std::string& globalIndex) { return globalIndex + ".lookup"; }
+
 bool isFileListName(std::string_view name) { return name == "files" || endsWith(name, "_files"); }
 
 std::string mangleDirectoryName(std::string_view path) {

@@ -3,6 +3,7 @@
 //   [<prefix>_]files                       the file list: directories and pages under the roots
 //   [<prefix>_]global_index                the global index
 //   [<prefix>_]global_index.fingerprints   what that global index was built from
+//   [<prefix>_]global_index.lookup         the lookup table derived from it
 //   <count>_<mangled>.index                the word list of one source directory
 //   <count>_<mangled>.<code>.index         the same, for directories whose mangled paths collide
 //   <name>.tmp.<pid>.<n>                   a file still being written by process <pid>
@@ -41,6 +42,9 @@ std::string globalIndexPath();
 
 // The record of what the global index globalIndex was built from.
 std::string fingerprintsPath(const std::string& globalIndex);
+
+// The lookup table derived from the global index globalIndex.
+std::string lookupTablePath(const std::string& globalIndex);
 
 // True for a file list's name: "files" or "<prefix>_files".
 bool isFileListName(std::string_view name);

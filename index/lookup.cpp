@@ -10,6 +10,7 @@
 #include "kel/file/file_util.h"
 #include "kel/file/mapped_file.h"
 #include "index/global_index.h"
+#include "index/lookup_table.h"
 #include "index/word_extraction.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
@@ -18,6 +19,45 @@ namespace {
 
 // Characters that give a term of the perl syntax a meaning beyond its own bytes.
 constexpr std::string_view regexMetacharacters = ".[]{}()\\*+?|^$";
+
+// True when the expression has an alternative ('|') outside every group: then no beginning is
+// common to all its matches. '|' inside a group, a character class or a quoted stretch (\Q..\E)
+// does not count, nor one after a backslash.
+bool hasTopLevelAlternative(std::string_view t) {
+  int depth = 0;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const char c = t[i];
+    if (c == '\\') {
+      if (i + 1 < t.size() && t[i + 1] == 'Q') {
+        const std::size_t end = t.find("\\E", i + 2);
+        if (end == std::string_view::npos) return false;
+        i = end + 1;
+      } else {
+        ++i;
+      }
+    } else if (c == '[') {
+      std::size_t j = i + 1;
+      if (j < t.size() && t[j] == '^') ++j;
+      if (j < t.size() && t[j] == ']') ++j;  // a ']' first is a member
+      for (; j < t.size() && t[j] != ']'; ++j) {
+        if (t[j] == '\\') {
+          ++j;
+        } else if (t[j] == '[' && j + 1 < t.size() && t[j + 1] == ':') {
+          const std::size_t end = t.find(":]", j + 2);
+          if (end != std::string_view::npos) j = end + 1;
+        }
+      }
+      i = j;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (c == '|' && depth <= 0) {
+      return true;
+    }
+  }
+  return false;
+}
 
 bool isPlainText(std::string_view term) {
   return !term.empty() && term.find_first_of(regexMetacharacters) == std::string_view::npos;
@@ -69,10 +109,10 @@ WordMatcher::WordMatcher(const SearchTerm& term)
   ignoreCase_ = (term.expression.flags() & boost::regex::icase) != 0;
   if (!literal_) {
     // The plain characters up to the first metacharacter must open every whole-word match,
-    // except the last of them when a quantifier follows it. An alternative anywhere ('|') could
-    // do without them; ignoring case would change them.
+    // except the last of them when a quantifier follows it. An alternative outside the groups
+    // could do without them; ignoring case would change them.
     const std::string_view t = term.term;
-    if (ignoreCase_ || t.find('|') != std::string_view::npos) return;
+    if (ignoreCase_ || hasTopLevelAlternative(t)) return;
     std::size_t end = t.find_first_of(regexMetacharacters);
     if (end != std::string_view::npos && end > 0 && std::string_view("*+?{").find(t[end]) != std::string_view::npos) {
       --end;
@@ -113,55 +153,205 @@ bool matches(const WordMatcher& matcher, const SearchTerm& term, std::string_vie
   }
 }
 
-// What a pass over the global index finds: the path of every file, and for every term the
-// numbers of the files it selects (ascending, each once).
-struct Selection {
-  std::vector<std::string_view> paths;
-  std::vector<std::vector<unsigned>> byTerm;
-};
+// For every term the numbers of the files it selects (ascending, each once).
+using Selection = std::vector<std::vector<unsigned>>;
 
-// Reads the global index bytes whole. With verbose, every word a term matches goes there,
-// followed by a blank, once per matching term, in the order of the index.
-Selection scanIndex(std::string_view bytes, const std::string& name,
-                    const std::list<SearchTerm>& terms, std::ostream* verbose) {
-  kel::file::ByteReader reader(bytes, name);
-  Selection selection;
-  const unsigned fileCount = reader.readUInt();
-  selection.paths.reserve(std::min<std::size_t>(fileCount, reader.remaining()));
-  for (unsigned i = 0; i < fileCount; ++i) selection.paths.push_back(reader.readString());
-
-  std::vector<WordMatcher> matchers(terms.begin(), terms.end());
-  std::vector<const SearchTerm*> termOf;
-  for (const SearchTerm& term : terms) termOf.push_back(&term);
-  selection.byTerm.resize(terms.size());
-  std::vector<unsigned> numbers;
-  for (unsigned words = reader.readUInt(); words > 0; --words) {
-    const std::string_view word = reader.readString();
-    const unsigned count = reader.readUInt();
-    bool decoded = false;
-    for (std::size_t t = 0; t < matchers.size(); ++t) {
-      if (!matches(matchers[t], *termOf[t], word)) continue;
-      if (!decoded) {
-        numbers.clear();
-        for (unsigned k = 0; k < count; ++k) {
-          const unsigned number = reader.readUInt();
-          // A number without a path would select a file the index does not name.
-          if (number >= fileCount) kel::file::endOfFile(name);
-          numbers.push_back(number);
-        }
-        decoded = true;
-      }
-      selection.byTerm[t].insert(selection.byTerm[t].end(), numbers.begin(), numbers.end());
-      if (verbose) *verbose << word << ' ';
-    }
-    if (!decoded) reader.skipUInts(count);
-  }
-  for (auto& numbers : selection.byTerm) {
+void sortAndUnique(Selection& selection) {
+  for (auto& numbers : selection) {
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
   }
-  return selection;
 }
+
+// One entry of the global index, read from its bytes.
+struct Entry {
+  std::string_view word;
+  unsigned count = 0;
+  std::string_view numbers;  // the rest of the entry
+};
+
+// The global index of one search, read through its lookup table when it has a valid one, and
+// whole otherwise.
+class GlobalIndexReader : public PathSource {
+ public:
+  GlobalIndexReader(const std::string& path, std::ostream* verbose) : name_(path) {
+    struct stat status;
+    file_ = std::make_unique<kel::file::MappedFile>(path, &status, kel::file::MappedFile::Read::parts);
+    bytes_ = file_->view();
+    std::string why;
+    table_ = LookupTable::open(lookupTablePath(path), bytes_, status, why);
+    if (!table_ && verbose) {
+      *verbose << "Lookup table " << lookupTablePath(path) << " " << why
+               << ": reading the whole global index\n";
+    }
+  }
+
+  // With verbose, every word a term matches goes there, followed by a blank, once per matching
+  // term, in the order of the index.
+  Selection select(const std::list<SearchTerm>& terms, std::ostream* verbose) {
+    return table_ ? selectThroughTable(terms, verbose) : scan(terms, verbose);
+  }
+
+  std::string path(unsigned file) const override {
+    if (!table_) {
+      if (file >= paths_.size()) kel::file::endOfFile(name_);
+      return std::string(paths_[file]);
+    }
+    if (file >= table_->fileCount()) kel::file::endOfFile(name_);
+    kel::file::ByteReader reader(bytes_, name_);
+    reader.skipTo(table_->pathBlockStart(file));
+    for (unsigned skipped = file % 16; skipped > 0; --skipped) reader.skipString();
+    return std::string(reader.readString());
+  }
+
+ private:
+  // Reads the whole index, keeping the paths.
+  Selection scan(const std::list<SearchTerm>& terms, std::ostream* verbose) {
+    kel::file::ByteReader reader(bytes_, name_);
+    const unsigned fileCount = reader.readUInt();
+    paths_.reserve(std::min<std::size_t>(fileCount, reader.remaining()));
+    for (unsigned i = 0; i < fileCount; ++i) paths_.push_back(reader.readString());
+
+    const std::vector<WordMatcher> matchers(terms.begin(), terms.end());
+    const std::vector<const SearchTerm*> termOf = pointersTo(terms);
+    Selection selection(terms.size());
+    std::vector<unsigned> numbers;
+    for (unsigned words = reader.readUInt(); words > 0; --words) {
+      const std::string_view word = reader.readString();
+      const unsigned count = reader.readUInt();
+      bool decoded = false;
+      for (std::size_t t = 0; t < matchers.size(); ++t) {
+        if (!matches(matchers[t], *termOf[t], word)) continue;
+        if (!decoded) {
+          numbers.clear();
+          for (unsigned k = 0; k < count; ++k) numbers.push_back(fileNumber(reader, fileCount));
+          decoded = true;
+        }
+        selection[t].insert(selection[t].end(), numbers.begin(), numbers.end());
+        if (verbose) *verbose << word << ' ';
+      }
+      if (!decoded) reader.skipUInts(count);
+    }
+    sortAndUnique(selection);
+    return selection;
+  }
+
+  // Reads only the entries each term may match: the matches are gathered first, then their
+  // numbers decoded and reported in the order of the index, as scan() does.
+  Selection selectThroughTable(const std::list<SearchTerm>& terms, std::ostream* verbose) {
+    struct Match {
+      unsigned word;
+      unsigned term;
+      std::uint64_t offset;
+      std::uint64_t length;
+    };
+    std::vector<Match> matched;
+    unsigned t = 0;
+    for (const SearchTerm& term : terms) {
+      const WordMatcher matcher(term);
+      const std::string& prefix = matcher.prefix();
+      unsigned w = prefix.empty() ? 0 : lowerBound(prefix);
+      if (w < table_->wordCount()) {
+        for (LookupTable::Cursor cursor = table_->at(w); w < table_->wordCount(); ++w, cursor.next()) {
+          const std::string_view word = wordAt(cursor.offset(), cursor.length());
+          if (word.compare(0, prefix.size(), prefix) != 0) break;  // past the range
+          if (matches(matcher, term, word)) matched.push_back({w, t, cursor.offset(), cursor.length()});
+          if (matcher.isExact()) break;  // the one word that can match
+        }
+      }
+      ++t;
+    }
+    std::sort(matched.begin(), matched.end(), [](const Match& a, const Match& b) {
+      return a.word != b.word ? a.word < b.word : a.term < b.term;
+    });
+
+    Selection selection(terms.size());
+    std::vector<unsigned> numbers;
+    unsigned decodedWord = ~0u;
+    for (const Match& m : matched) {
+      const Entry entry = entryAt(m.offset, m.length);
+      if (m.word != decodedWord) {
+        kel::file::ByteReader reader(entry.numbers, name_);
+        numbers.clear();
+        for (unsigned k = 0; k < entry.count; ++k) {
+          numbers.push_back(fileNumber(reader, table_->fileCount()));
+        }
+        decodedWord = m.word;
+      }
+      selection[m.term].insert(selection[m.term].end(), numbers.begin(), numbers.end());
+      if (verbose) *verbose << entry.word << ' ';
+    }
+    sortAndUnique(selection);
+    return selection;
+  }
+
+  // The first word not less than key: a binary search over the first words of the table's
+  // blocks, then a walk within the block.
+  unsigned lowerBound(std::string_view key) const {
+    constexpr unsigned kBlock = 32;
+    const unsigned words = table_->wordCount();
+    unsigned low = 0;
+    unsigned high = (words + kBlock - 1) / kBlock;  // first block whose first word is >= key
+    while (low < high) {
+      const unsigned middle = low + (high - low) / 2;
+      const LookupTable::Cursor first = table_->at(middle * kBlock);
+      if (wordAt(first.offset(), first.length()) < key) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+    unsigned w = low == 0 ? 0 : (low - 1) * kBlock;
+    if (w >= words) return words;
+    const unsigned end = std::min(words, low * kBlock);
+    for (LookupTable::Cursor cursor = table_->at(w); w < end; ++w, cursor.next()) {
+      if (!(wordAt(cursor.offset(), cursor.length()) < key)) break;
+    }
+    return w;
+  }
+
+  Entry entryAt(std::uint64_t offset, std::uint64_t length) const {
+    if (offset > bytes_.size() || bytes_.size() - offset < length) kel::file::endOfFile(name_);
+    kel::file::ByteReader reader(bytes_.substr(offset, length), name_);
+    Entry entry;
+    entry.word = reader.readString();
+    entry.count = reader.readUInt();
+    entry.numbers = bytes_.substr(offset + reader.position(), length - reader.position());
+    return entry;
+  }
+
+  // The word of the entry at offset, without a copy of the index's name.
+  std::string_view wordAt(std::uint64_t offset, std::uint64_t length) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data());
+    const std::uint64_t end = offset + length;
+    if (end > bytes_.size() || offset >= end || end - offset < kel::file::uintLength(p[offset])) {
+      kel::file::endOfFile(name_);
+    }
+    const unsigned encoded = kel::file::decodeUInt(p + offset);
+    const std::uint64_t start = offset + kel::file::uintLength(p[offset]);
+    if ((encoded & 1u) != 0 || (encoded >> 1) > end - start) kel::file::endOfFile(name_);
+    return bytes_.substr(start, encoded >> 1);
+  }
+
+  // A file number; one without a path would select a file the index does not name.
+  unsigned fileNumber(kel::file::ByteReader& reader, unsigned fileCount) const {
+    const unsigned number = reader.readUInt();
+    if (number >= fileCount) kel::file::endOfFile(name_);
+    return number;
+  }
+
+  static std::vector<const SearchTerm*> pointersTo(const std::list<SearchTerm>& terms) {
+    std::vector<const SearchTerm*> pointers;
+    for (const SearchTerm& term : terms) pointers.push_back(&term);
+    return pointers;
+  }
+
+  const std::string name_;
+  std::unique_ptr<kel::file::MappedFile> file_;
+  std::string_view bytes_;
+  std::unique_ptr<LookupTable> table_;
+  std::vector<std::string_view> paths_;  // without a table: every path, read by scan()
+};
 
 // The numbers in every one of the ascending lists.
 std::vector<unsigned> intersect(const std::vector<std::vector<unsigned>>& lists) {
@@ -206,6 +396,12 @@ bool passesIds(std::string_view path, const std::vector<std::string>& lowerIds) 
 
 }  // namespace
 
+std::list<std::string> Candidates::paths() const {
+  std::list<std::string> paths;
+  for (std::size_t i = 0; i < size(); ++i) paths.push_back(path(i));
+  return paths;
+}
+
 LookupResult lookupTerms(const std::string& indexPath, const std::string& search, unsigned flags,
                          const std::vector<std::string>& ids, std::ostream* verbose,
                          std::ostream& report) {
@@ -214,24 +410,30 @@ LookupResult lookupTerms(const std::string& indexPath, const std::string& search
   std::vector<unsigned> result;
   if (!found.terms.empty()) {
     if (verbose) *verbose << "Searching in global index..\n";
-    const kel::file::MappedFile bytes(indexPath);
-    const Selection selection = scanIndex(bytes.view(), indexPath, found.terms, verbose);
+    auto index = std::make_shared<GlobalIndexReader>(indexPath, verbose);
+    const Selection selection = index->select(found.terms, verbose);
     auto term = found.terms.begin();
-    for (const auto& numbers : selection.byTerm) (term++)->files.insert(numbers.begin(), numbers.end());
-    result = intersect(selection.byTerm);
+    for (const auto& numbers : selection) (term++)->files.insert(numbers.begin(), numbers.end());
+    result = intersect(selection);
     if (verbose) *verbose << termResults(found.terms);
 
-    std::vector<std::string> lowerIds;
-    for (const std::string& id : ids) lowerIds.push_back(lowerCase(id));
-    for (const unsigned n : result) {
-      if (passesIds(selection.paths[n], lowerIds)) found.files.emplace_back(selection.paths[n]);
+    std::vector<unsigned> passing;
+    if (ids.empty()) {
+      passing = result;
+    } else {
+      std::vector<std::string> lowerIds;
+      for (const std::string& id : ids) lowerIds.push_back(lowerCase(id));
+      for (const unsigned n : result) {
+        if (passesIds(index->path(n), lowerIds)) passing.push_back(n);
+      }
     }
+    found.candidates = Candidates(std::move(index), std::move(passing));
   }
   report << overallResults(result);
   return found;
 }
 
-void searchGlobalIndex(std::list<SearchTerm>& terms, unsigned flags, std::list<std::string>& files) {
+LookupResult searchGlobalIndex(unsigned flags) {
   std::vector<std::string> ids;
   if (optIds.isGiven()) {
     optIds.rewind();
@@ -239,8 +441,12 @@ void searchGlobalIndex(std::list<SearchTerm>& terms, unsigned flags, std::list<s
       ids.push_back(id);
     }
   }
-  LookupResult found = lookupTerms(globalIndexPath(), argSearch.value(), flags, ids,
-                                   optVerbose.isActive() ? &std::cerr : nullptr, std::cerr);
+  return lookupTerms(globalIndexPath(), argSearch.value(), flags, ids,
+                     optVerbose.isActive() ? &std::cerr : nullptr, std::cerr);
+}
+
+void searchGlobalIndex(std::list<SearchTerm>& terms, unsigned flags, std::list<std::string>& files) {
+  LookupResult found = searchGlobalIndex(flags);
   terms.splice(terms.end(), found.terms);
-  files.splice(files.end(), found.files);
+  files.splice(files.end(), found.candidates.paths());
 }

@@ -114,7 +114,7 @@ BinaryFile::~BinaryFile() {
   }
 }
 
-void BinaryFile::close() {
+void BinaryFile::close(struct stat* status) {
   if (mode_ == 0) {
     std::string().swap(data_);
     reader_ = ByteReader(std::string_view(), name_);
@@ -130,7 +130,8 @@ void BinaryFile::close() {
   flushBuffer();
   // An unnamed temporary gets its name only now, just before it replaces the target.
   int error = 0;
-  if (temporaryName_.empty() && !linkTemporary(fd_, name_, temporaryName_)) {
+  if (status && ::fstat(fd_, status) != 0) error = errno;
+  if (error == 0 && temporaryName_.empty() && !linkTemporary(fd_, name_, temporaryName_)) {
     error = errno;
   }
   const int fd = fd_;

@@ -4,6 +4,8 @@
 #define KEL_FILE_BINARY_FILE_H
 
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -47,9 +49,10 @@ class BinaryFile : kel_boost::noncopyable {
   virtual ~BinaryFile();
 
   // Write mode: flushes, checks and renames the temporary over the target; throws
-  // kel::err::IOError(name) on failure (the target then is unchanged). Read mode: releases the
-  // data. A second call does nothing.
-  void close();
+  // kel::err::IOError(name) on failure (the target then is unchanged). With status, gives the
+  // status of the file as it replaces the target (its inode and times survive the rename). Read
+  // mode: releases the data. A second call does nothing.
+  void close(struct stat* status = nullptr);
 
   const std::string& name() const { return name_; }
   bool isWriting() const { return mode_ == 1; }

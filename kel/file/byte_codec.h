@@ -8,6 +8,7 @@
 // int       the unsigned 2*v for v >= 0, 2*(-v)+1 for v < 0; range -(2^31-1)..2^31-1.
 // bool      one byte, 0 or 1; any non-zero byte reads as true.
 // string    its length as an int, then its bytes; a string read back ends at its first NUL.
+// fixed     4 or 8 bytes, least significant first, for tables read at random positions.
 //
 // Every decoder reports damage the same way: kel::err::Error "End of file reached (<name>)"
 // (endOfFile), for a read past the end as for a negative or too long length. Every encoder
@@ -17,6 +18,7 @@
 #define KEL_FILE_BYTE_CODEC_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -81,6 +83,18 @@ inline unsigned decodeUInt(const unsigned char* p) {
 inline void appendUInt(std::string& out, unsigned value) {
   char bytes[5];
   out.append(bytes, encodeUInt(value, bytes));
+}
+
+// Appends value as a fixed-width field of width bytes (4 or 8), least significant first.
+inline void appendFixed(std::string& out, std::uint64_t value, unsigned width) {
+  for (unsigned k = 0; k < width; ++k) out += static_cast<char>(value >> (8 * k));
+}
+
+// The fixed-width field of width bytes at p. REQUIRES: those bytes are there.
+inline std::uint64_t decodeFixed(const char* p, unsigned width) {
+  std::uint64_t value = 0;
+  for (unsigned k = width; k-- > 0;) value = (value << 8) | static_cast<unsigned char>(p[k]);
+  return value;
 }
 
 // Appends text as a string. Throws outOfRange for a text of 2^31 bytes or more, which has no
@@ -149,6 +163,9 @@ class ByteReader {
     }
     position_ = pos;
   }
+
+  // The next fixed-width field of width bytes.
+  std::uint64_t readFixed(unsigned width) { return decodeFixed(readBytes(width).data(), width); }
 
   // Skips a string without looking at its bytes.
   void skipString() { readBytes(stringLength()); }

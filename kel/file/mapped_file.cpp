@@ -8,7 +8,7 @@
 
 namespace kel::file {
 
-MappedFile::MappedFile(const std::string& path, struct stat* status) {
+MappedFile::MappedFile(const std::string& path, struct stat* status, Read read) {
   const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) throw err::IOError(path);
   struct stat info;
@@ -16,7 +16,8 @@ MappedFile::MappedFile(const std::string& path, struct stat* status) {
   if (status) *status = info;
   if (info.st_size <= 0) return;
   size_ = static_cast<std::size_t>(info.st_size);
-  void* data = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+  const int populate = read == Read::whole ? MAP_POPULATE : 0;
+  void* data = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | populate, fd.get(), 0);
   if (data == MAP_FAILED) {
     size_ = 0;
     throw err::IOError(path);

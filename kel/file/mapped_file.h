@@ -14,9 +14,14 @@ namespace kel::file {
 // bytes stay those of the file opened, as long as nobody rewrites that file in place.
 class MappedFile {
  public:
+  // How the bytes are brought in: all at once (for a reader of the whole file), or each page
+  // when it is first read (for a reader of a few parts).
+  enum class Read { whole, parts };
+
   // Throws kel::err::IOError(path) when the file cannot be opened or mapped. With status, also
   // gives the status of the file opened.
-  explicit MappedFile(const std::string& path, struct stat* status = nullptr);
+  explicit MappedFile(const std::string& path, struct stat* status = nullptr,
+                      Read read = Read::whole);
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;

@@ -32,7 +32,7 @@ std::string lookup(const std::string& path, const std::string& search, unsigned 
   std::ostringstream report;
   const LookupResult result = lookupTerms(path, search, flags, ids, nullptr, report);
   std::string found;
-  for (const std::string& f : result.files) found += f + ";";
+  for (const std::string& f : result.candidates.paths()) found += f + ";";
   return found + report.str();
 }
 
