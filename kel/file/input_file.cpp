@@ -1,11 +1,12 @@
 #include "kel/file/input_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <string_view>
 
 #include "kel/err/error.h"
 
@@ -13,42 +14,38 @@ namespace kel::file {
 
 namespace {
 
-FILE* openOrThrow(const std::string& name) {
-  FILE* stream = std::fopen(name.c_str(), "r");
-  if (!stream) throw err::IOError(name);
-  // The C library opens a directory, and its reads then fail like an empty file: a directory
-  // given as a text file would pass for one without lines.
+// Bytes asked of the system at a time: a whole typical page in one read.
+constexpr std::size_t kReadSize = 64 * 1024;
+
+int openOrThrow(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw err::IOError(name);
+  // A directory opens, and its reads then fail like an empty file: a directory given as a text
+  // file would pass for one without lines.
   struct stat info;
-  if (::fstat(::fileno(stream), &info) == 0 && S_ISDIR(info.st_mode)) {
-    std::fclose(stream);
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
     errno = EISDIR;
     throw err::IOError(name);
   }
-  return stream;
+  return fd;
 }
 
 }  // namespace
 
 InputFile::InputFile(const std::string& name, unsigned blockSize)
-    : name_(name),
-      stream_(openOrThrow(name)),
-      blockSize_(blockSize > 0 ? blockSize : 1),
-      buffer_(new char[blockSize_]),
-      streamBuffer_(new char[kStreamBufferSize]) {
-  // Our own stream buffer, large enough for a whole typical page: the C library would ask the
-  // file's size (one more system call per file) to choose one, and read a page in several calls.
-  std::setvbuf(stream_, streamBuffer_.get(), _IOFBF, kStreamBufferSize);
-  readBlock();
+    : name_(name), fd_(openOrThrow(name)), ownsFd_(true), blockSize_(blockSize > 0 ? blockSize : 1) {
+  nextBlock();
 }
 
 InputFile::InputFile(unsigned blockSize)
-    : name_("STDIN"), stream_(stdin), blockSize_(blockSize > 0 ? blockSize : 1), buffer_(new char[blockSize_]) {
-  readBlock();
+    : name_("STDIN"), fd_(STDIN_FILENO), ownsFd_(false), blockSize_(blockSize > 0 ? blockSize : 1) {
+  nextBlock();
 }
 
 InputFile::~InputFile() {
   // Closing the process's standard input would let the next opened file take descriptor 0.
-  if (stream_ != stdin) std::fclose(stream_);
+  if (ownsFd_) ::close(fd_);
 }
 
 void InputFile::setWrap(unsigned width, const std::string& breakText, int breakOffset) {
@@ -57,26 +54,58 @@ void InputFile::setWrap(unsigned width, const std::string& breakText, int breakO
   breakOffset_ = breakOffset;
 }
 
-void InputFile::readBlock() {
-  // A read error ends the input like the end of the file.
-  count_ = static_cast<unsigned>(std::fread(buffer_.get(), 1, blockSize_, stream_));
-  position_ = 0;
-  blockWithoutNewline_ = false;
-  if (count_ < blockSize_) atEnd_ = true;
+bool InputFile::load(std::uint64_t end) {
+  std::uint64_t loaded = dataStart_ + data_.size();
+  if (loaded >= end) return true;
+  // The bytes before the line being read are no longer needed; dropping them keeps the memory of
+  // a long file to its longest line.
+  const std::uint64_t unused = lineStart_ - dataStart_;
+  if (unused >= kReadSize && unused * 2 >= data_.size()) {
+    data_.erase(0, static_cast<std::size_t>(unused));
+    dataStart_ = lineStart_;
+  }
+  while (loaded < end && !atEnd_) {
+    const std::size_t want = std::max<std::size_t>(kReadSize, static_cast<std::size_t>(end - loaded));
+    const std::size_t old = data_.size();
+    data_.resize(old + want);
+    const ssize_t got = ::read(fd_, data_.data() + old, want);
+    if (got < 0 && errno == EINTR) {
+      data_.resize(old);
+      continue;
+    }
+    data_.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
+    if (got <= 0) atEnd_ = true;
+    loaded = dataStart_ + data_.size();
+  }
+  return loaded >= end;
 }
 
-std::size_t InputFile::findCut(const std::string& line) const {
+bool InputFile::nextBlock() {
+  load(blockEnd_ + blockSize_);
+  const std::uint64_t end = std::min<std::uint64_t>(blockEnd_ + blockSize_, dataStart_ + data_.size());
+  if (end == blockEnd_) return false;
+  blockStart_ = blockEnd_;
+  blockEnd_ = end;
+  blockWithoutNewline_ = false;
+  return true;
+}
+
+std::string_view InputFile::buffered() const {
+  return std::string_view(at(resume_), static_cast<std::size_t>(blockEnd_ - resume_));
+}
+
+std::size_t InputFile::findCut(std::string_view line) const {
   if (breakText_.empty()) return 0;
   // Only occurrences at i <= wrapWidth - breakOffset can give a cut, so the search never needs
   // to look further; a long line without a cut then costs no rescan of the whole line per block.
   const long long lastStart = static_cast<long long>(wrapWidth_) - breakOffset_;
   if (lastStart < 0) return 0;
-  const std::string_view window(
-      line.data(), std::min(line.size(), static_cast<std::size_t>(lastStart) + breakText_.size()));
+  const std::string_view window =
+      line.substr(0, std::min(line.size(), static_cast<std::size_t>(lastStart) + breakText_.size()));
   std::size_t best = 0;
   for (std::size_t start = 0; start < wrapWidth_;) {
     const std::size_t i = window.find(breakText_, start);
-    if (i == std::string::npos) break;
+    if (i == std::string_view::npos) break;
     const long long cut = static_cast<long long>(i) + breakOffset_;
     // An empty piece would come back forever: a cut must keep at least one byte.
     if (cut >= 1 && cut <= static_cast<long long>(wrapWidth_)) best = static_cast<std::size_t>(cut);
@@ -86,53 +115,56 @@ std::size_t InputFile::findCut(const std::string& line) const {
 }
 
 bool InputFile::getLine(std::string& line) {
-  line.clear();
-  line.swap(carry_);
+  std::string_view view;
+  const bool got = getLine(view);
+  line.assign(view);
+  return got;
+}
+
+bool InputFile::getLine(std::string_view& line) {
   for (;;) {
-    while (position_ >= count_) {
-      if (atEnd_) return !line.empty();
-      readBlock();
+    while (resume_ >= blockEnd_) {
+      if (!nextBlock()) {
+        // The end of the file: what is left is a last line without '\n'.
+        line = std::string_view(at(lineStart_), static_cast<std::size_t>(resume_ - lineStart_));
+        lineStart_ = resume_;
+        return !line.empty();
+      }
     }
-    const char* const begin = buffer_.get() + position_;
-    const std::size_t available = count_ - position_;
-    if (const void* newline = blockWithoutNewline_ ? nullptr : std::memchr(begin, '\n', available)) {
-      const std::size_t length = static_cast<const char*>(newline) - begin;
-      line.append(begin, length);
-      position_ += static_cast<unsigned>(length + 1);
-      ++lineCount_;
-      return true;
+    const std::size_t available = static_cast<std::size_t>(blockEnd_ - resume_);
+    if (!blockWithoutNewline_) {
+      if (const void* newline = std::memchr(at(resume_), '\n', available)) {
+        const std::uint64_t end = resume_ + (static_cast<const char*>(newline) - at(resume_));
+        line = std::string_view(at(lineStart_), static_cast<std::size_t>(end - lineStart_));
+        lineStart_ = resume_ = end + 1;
+        ++lineCount_;
+        return true;
+      }
     }
     // The rest of this block holds no newline; pieces cut from it need not search again.
     blockWithoutNewline_ = true;
-    if (wrapWidth_ != 0 && line.size() + available > wrapWidth_) {
-      // Only the first wrapWidth - breakOffset + |breakText| bytes of the line can hold a cut:
-      // look at those before taking the whole block, so cutting a long line into many pieces does
-      // not copy the rest of the block for every piece. At least wrapWidth + 1 bytes are taken,
-      // so every cut (at most wrapWidth) lies inside the line, whatever the offset.
+    const std::uint64_t seen = resume_ - lineStart_;
+    if (wrapWidth_ != 0 && seen + available > wrapWidth_) {
+      // Only the first wrapWidth - breakOffset + |breakText| bytes of the line can hold a cut: at
+      // least wrapWidth + 1 bytes are looked at, so every cut (at most wrapWidth) lies inside the
+      // line, whatever the offset.
       const long long reach = std::max(
           static_cast<long long>(wrapWidth_) + 1,
           static_cast<long long>(wrapWidth_) - breakOffset_ + static_cast<long long>(breakText_.size()));
-      const std::size_t wanted = reach > static_cast<long long>(line.size())
-                                     ? static_cast<std::size_t>(reach) - line.size()
-                                     : 0;
-      const std::size_t taken = std::min(available, wanted);
-      line.append(begin, taken);
-      if (const std::size_t cut = findCut(line)) {
-        const std::size_t tail = line.size() - cut;
-        if (tail <= taken) {
-          position_ += static_cast<unsigned>(taken - tail);  // the tail is still in the buffer
-        } else {
-          carry_.assign(line, cut, std::string::npos);
-          position_ += static_cast<unsigned>(taken);
-        }
-        line.resize(cut);
+      const std::uint64_t wanted =
+          reach > static_cast<long long>(seen) ? static_cast<std::uint64_t>(reach) - seen : 0;
+      const std::uint64_t taken = std::min<std::uint64_t>(available, wanted);
+      const std::string_view head(at(lineStart_), static_cast<std::size_t>(seen + taken));
+      if (const std::size_t cut = findCut(head)) {
+        line = head.substr(0, cut);
+        const std::uint64_t tail = head.size() - cut;
+        lineStart_ += cut;
+        // The bytes taken beyond the cut are seen already unless the cut lies before them.
+        resume_ = tail <= taken ? lineStart_ : resume_ + taken;
         return true;
       }
-      line.append(begin + taken, available - taken);
-    } else {
-      line.append(begin, available);
     }
-    position_ = count_;
+    resume_ = blockEnd_;
   }
 }
 

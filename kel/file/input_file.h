@@ -1,17 +1,16 @@
-// Reads a text file line by line through one block buffer.
+// Reads a text file line by line.
 //
 // getLine() delivers the next line without its '\n' and returns true, or returns false with an
 // empty line once the input is exhausted; a last line without '\n' is still delivered. Lines are
-// not trimmed ('\r' stays). With setWrap(width, text, offset), a line that runs past the
-// buffered block and is longer than width is cut at the last occurrence of text whose
-// position + offset is at most width, so a page without line breaks still arrives in pieces of at
-// most width bytes; a line whose '\n' lies in the buffered block is delivered whole. No byte is
-// lost or delivered twice.
+// not trimmed ('\r' stays). The file is taken in blocks of blockSize bytes from its start; with
+// setWrap(width, text, offset), a line that runs past its block and is longer than width is cut
+// at the last occurrence of text whose position + offset is at most width, so a page without
+// line breaks still arrives in pieces of at most width bytes; a line whose '\n' lies in the
+// block being read is delivered whole. No byte is lost or delivered twice.
 #ifndef KEL_FILE_INPUT_FILE_H
 #define KEL_FILE_INPUT_FILE_H
 
-#include <cstdio>
-#include <memory>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,13 +32,13 @@ class InputFile : kel_boost::noncopyable {
   void setWrap(unsigned width, const std::string& breakText, int breakOffset);
 
   bool getLine(std::string& line);
+  // The same as a view into the object, valid until the next call.
+  bool getLine(std::string_view& line);
 
-  // The bytes read ahead and not yet delivered by getLine, as far as they are buffered: before
-  // the first getLine, the start of the file (up to blockSize bytes, fewer only when the file is
-  // shorter). Valid until the next getLine.
-  std::string_view buffered() const {
-    return std::string_view(buffer_.get() + position_, count_ - position_);
-  }
+  // The bytes read ahead and not yet delivered by getLine, as far as the block being read goes:
+  // before the first getLine, the start of the file (up to blockSize bytes, fewer only when the
+  // file is shorter). Valid until the next getLine.
+  std::string_view buffered() const;
 
   const std::string& name() const { return name_; }
   // The number of lines delivered so far that ended with their '\n' (cut pieces and a last line
@@ -47,27 +46,33 @@ class InputFile : kel_boost::noncopyable {
   unsigned lineCount() const { return lineCount_; }
 
  private:
-  void readBlock();
+  // Makes the bytes up to the file offset end available, as far as the file has them; false when
+  // the file ends first. A read error ends the input like the end of the file.
+  bool load(std::uint64_t end);
+  // Moves to the next block; false when there is none.
+  bool nextBlock();
   // The length to which line is cut, or 0 when it offers no cut.
-  std::size_t findCut(const std::string& line) const;
+  std::size_t findCut(std::string_view line) const;
+  const char* at(std::uint64_t offset) const { return data_.data() + (offset - dataStart_); }
 
   const std::string name_;
-  FILE* const stream_;
+  const int fd_;
+  const bool ownsFd_;
   const unsigned blockSize_;
-  unsigned position_ = 0;
-  unsigned count_ = 0;
-  const std::unique_ptr<char[]> buffer_;
-  // The stream's buffer for a named file; it outlives the stream, which is closed first.
-  static constexpr std::size_t kStreamBufferSize = 64 * 1024;
-  const std::unique_ptr<char[]> streamBuffer_;
-  bool atEnd_ = false;
+  // The file's bytes from dataStart_ on, as far as they were read; bytes before the line being
+  // read are dropped now and then.
+  std::string data_;
+  std::uint64_t dataStart_ = 0;
+  bool atEnd_ = false;  // data_ reaches the end of the file
+  // All offsets are into the file.
+  std::uint64_t blockStart_ = 0;
+  std::uint64_t blockEnd_ = 0;
+  std::uint64_t lineStart_ = 0;  // the next line begins here
+  std::uint64_t resume_ = 0;     // and its bytes up to here were seen already (after a cut)
+  bool blockWithoutNewline_ = false;  // no newline lies between resume_ and blockEnd_
   unsigned wrapWidth_ = 0;
   std::string breakText_;
   int breakOffset_ = 0;
-  // Bytes after a cut that no longer are in the buffer; they begin the next line.
-  std::string carry_;
-  // No newline lies between position_ and count_ (known after one search of the block).
-  bool blockWithoutNewline_ = false;
   unsigned lineCount_ = 0;
 };
 
