@@ -116,14 +116,16 @@ const ByteClasses& byteClasses() {
 std::uint64_t orderedPrefix(std::uint64_t head) { return __builtin_bswap64(head); }
 
 // Calls take(word, available) for every run of word characters of text that isIndexWord
-// accepts, in text order; available is the number of bytes readable from the word's start (up to
-// and including the NUL that follows the characters of every std::string). One pass over each
-// run finds its end and counts its letters; that NUL ends the last run.
+// accepts, in text order; available is the number of bytes readable from the word's start.
+// REQUIRES: readable >= text.size() + 1 bytes may be read from text.data(), and the byte after
+// the text is no word character (as the NUL after the characters of every std::string): one pass
+// over each run finds its end and counts its letters, and that byte ends the last run.
 template <typename Take>
-void forEachIndexWord(const std::string& text, Take take) {
+void forEachIndexWord(std::string_view text, std::size_t readable, Take take) {
   const ByteClasses& classes = byteClasses();
-  const unsigned char* const data = reinterpret_cast<const unsigned char*>(text.c_str());
+  const unsigned char* const data = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char* const end = data + text.size();
+  const unsigned char* const limit = data + readable;
   const unsigned char* p = data;
   for (;;) {
     while (p < end && classes[*p] == 0) ++p;
@@ -138,7 +140,7 @@ void forEachIndexWord(const std::string& text, Take take) {
     const auto length = static_cast<std::size_t>(p - begin);
     if (acceptsWord(length, letters)) {
       take(std::string_view(reinterpret_cast<const char*>(begin), length),
-           static_cast<std::size_t>(end - begin) + 1);
+           static_cast<std::size_t>(limit - begin));
     }
   }
 }
@@ -279,8 +281,8 @@ void decodeEntities(std::string& text) {
   if (decodeInto(text, out, OtherEntities::remove)) text.swap(out);
 }
 
-void decodeUmlautEntities(std::string& text, std::string& scratch) {
-  if (decodeInto(text, scratch, OtherEntities::keep)) text.swap(scratch);
+bool decodeUmlautEntities(std::string_view text, std::string& out) {
+  return decodeInto(text, out, OtherEntities::keep);
 }
 
 void splitWords(std::list<std::string>& out, const std::string& text, const std::string* wordChars,
@@ -307,7 +309,7 @@ bool isIndexWord(const std::string& word) { return acceptWord(word); }
 void addPageText(std::set<std::string>& words, std::string text) {
   decodeEntities(text);
   std::string buffer;  // reused, so only words new to the set allocate
-  forEachIndexWord(text, [&](std::string_view word, std::size_t) {
+  forEachIndexWord(text, text.size() + 1, [&](std::string_view word, std::size_t) {
     buffer.assign(word.data(), word.size());
     words.insert(buffer);
   });
@@ -318,8 +320,8 @@ namespace {
 // Hands the index words of fileName's body to distinct; see addFileWords.
 void collectFileWords(DistinctWords& distinct, const std::string& fileName) {
   kel::html_read::HTML_Eater eater(fileName, true, kel::html_read::BeyondLatin1::separator);
-  std::string tag;
-  std::string attributes;
+  std::string_view tag;
+  std::string_view attributes;
   bool inBody = false;
   while (!inBody) {
     if (!eater.nextTag(tag, attributes)) return;
@@ -338,7 +340,11 @@ void collectFileWords(DistinctWords& distinct, const std::string& fileName) {
         utf8 ? kel::html_read::resolveCharRefs(eater.textBefore, decoded,
                                                kel::html_read::BeyondLatin1::separator)
              : decodeInto(eater.textBefore, decoded, OtherEntities::remove);
-    forEachIndexWord(changed ? decoded : eater.textBefore, add);
+    if (changed) {
+      forEachIndexWord(decoded, decoded.size() + 1, add);
+    } else {
+      forEachIndexWord(eater.textBefore, eater.textReadable(), add);
+    }
   }
 }
 

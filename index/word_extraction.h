@@ -26,10 +26,11 @@ extern const std::string wordCharacters;
 // directly followed a removed entity never starts another one. An '&' without a later ';' stays.
 void decodeEntities(std::string& text);
 
-// Turns exactly the entities that decodeEntities turns into an umlaut or sharp s into that byte
-// and leaves every other entity as written, so text shown to readers keeps its other entities
-// while its words are those the index holds. scratch is working space (its content is lost).
-void decodeUmlautEntities(std::string& text, std::string& scratch);
+// Writes text to out with exactly the entities that decodeEntities turns into an umlaut or sharp
+// s turned into that byte, every other entity left as written, so text shown to readers keeps
+// its other entities while its words are those the index holds. Returns false, out untouched,
+// when text holds no '&' and so stays as it is.
+bool decodeUmlautEntities(std::string_view text, std::string& out);
 
 // Appends the maximal runs of text to out, in text order: with wordChars given, the runs of
 // characters from *wordChars; otherwise the runs of characters not in *separators (with neither

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 
@@ -20,36 +21,45 @@ namespace {
 const char* const tooBigText = "text-search skipped (file too big)";
 const char* const noBodyText = "has no body";
 
-// Moves the reader's text in front of the last tag into piece, with the entities that the index
-// reads as letters turned into them: in a UTF-8 page every character reference (resolveCharRefs;
-// markup characters and characters beyond Latin-1 stay references), in any other page the
-// entities of umlauts and sharp s. So the words of the text are those the index holds, while the
-// text still shows as written. scratch is working space.
-void takeText(kel::html_read::HTML_Eater& eater, std::string& piece, std::string& scratch) {
-  piece.clear();
-  piece.swap(eater.textBefore);
-  if (eater.utf8()) {
-    if (kel::html_read::resolveCharRefs(piece, scratch, kel::html_read::BeyondLatin1::reference)) {
-      piece.swap(scratch);
+// The reader's text in front of the last tag, with the entities that the index reads as letters
+// turned into them: in a UTF-8 page every character reference (resolveCharRefs; markup
+// characters and characters beyond Latin-1 stay references), in any other page the entities of
+// umlauts and sharp s. So the words of the text are those the index holds, while the text still
+// shows as written. The view is into the reader or into scratch.
+std::string_view readerText(const kel::html_read::HTML_Eater& eater, std::string& scratch) {
+  const std::string_view text = eater.textBefore;
+  const bool changed =
+      eater.utf8()
+          ? kel::html_read::resolveCharRefs(text, scratch, kel::html_read::BeyondLatin1::reference)
+          : decodeUmlautEntities(text, scratch);
+  return changed ? std::string_view(scratch) : text;
+}
+
+// The position of the first "name=" in attributes, letters compared without regard to case, or
+// npos. Every occurrence ends in a '=', and attribute texts hold few of them.
+std::size_t findName(std::string_view attributes) {
+  for (std::size_t eq = attributes.find('=', 4); eq != std::string_view::npos;
+       eq = attributes.find('=', eq + 1)) {
+    const char* const p = attributes.data() + eq - 4;
+    if ((p[0] | 0x20) == 'n' && (p[1] | 0x20) == 'a' && (p[2] | 0x20) == 'm' && (p[3] | 0x20) == 'e') {
+      return eq - 4;
     }
-  } else {
-    decodeUmlautEntities(piece, scratch);
   }
+  return std::string_view::npos;
 }
 
 // The name given by a "name=" in the attribute text of an a tag, or false when there is none.
-bool anchorName(const std::string& attributes, std::string& name) {
-  std::string folded = attributes;
-  kel::toLowerCase(folded);
-  const std::string::size_type at = folded.find("name=");
-  if (at == std::string::npos) return false;
-  const std::string::size_type from = at + 5;
-  const std::string::size_type to = attributes.find_first_of(" >", from);
-  name = attributes.substr(from, to == std::string::npos ? std::string::npos : to - from);
-  if (!name.empty() && name.front() == '"') {
-    name.erase(0, 1);
-    if (!name.empty() && name.back() == '"') name.pop_back();
+bool anchorName(std::string_view attributes, std::string& name) {
+  const std::size_t at = findName(attributes);
+  if (at == std::string_view::npos) return false;
+  const std::size_t from = at + 5;
+  const std::size_t to = attributes.find_first_of(" >", from);
+  std::string_view value = attributes.substr(from, to == std::string_view::npos ? to : to - from);
+  if (!value.empty() && value.front() == '"') {
+    value.remove_prefix(1);
+    if (!value.empty() && value.back() == '"') value.remove_suffix(1);
   }
+  name.assign(value);
   return true;
 }
 
@@ -107,18 +117,17 @@ enum class HeadEnd { body, title, end };
 // Reads tags up to the body tag, taking the title from every title element on the way (the last
 // one counts). With stopAfterTitle the reading stops behind the first title element.
 HeadEnd readHead(kel::html_read::HTML_Eater& eater, bool stopAfterTitle, std::string& title,
-                 std::string& piece, std::string& scratch) {
-  std::string tag;
-  std::string attributes;
+                 std::string& scratch) {
+  std::string_view tag;
+  std::string_view attributes;
   while (eater.nextTag(tag, attributes)) {
     if (tag == "body") return HeadEnd::body;
     if (tag != "title") continue;
     title.clear();
     while (eater.nextTag(tag, attributes)) {
       if (!eater.textBefore.empty()) {
-        takeText(eater, piece, scratch);
         title += ' ';
-        title += piece;
+        title += readerText(eater, scratch);
       }
       if (tag == "/title" || tag == "/head") break;
     }
@@ -130,18 +139,16 @@ HeadEnd readHead(kel::html_read::HTML_Eater& eater, bool stopAfterTitle, std::st
 
 // Reads the body up to its end tag: every text piece between two tags, collapsed, each preceded
 // by one blank, and the named anchors with their offsets in that text.
-std::string readBody(kel::html_read::HTML_Eater& eater, NamedAnchors& anchors, std::string& piece,
+std::string readBody(kel::html_read::HTML_Eater& eater, NamedAnchors& anchors,
                      std::string& scratch) {
   std::string body;
-  std::string tag;
-  std::string attributes;
+  std::string_view tag;
+  std::string_view attributes;
   std::string name;
   while (eater.nextTag(tag, attributes)) {
     if (!eater.textBefore.empty()) {
-      takeText(eater, piece, scratch);
-      collapseSpaces(piece);
       body += ' ';
-      body += piece;
+      appendCollapsed(body, readerText(eater, scratch));
     }
     if (tag == "/body") break;
     if (tag == "a" && anchorName(attributes, name)) {
@@ -182,9 +189,8 @@ FileResult readResult(const std::string& fileName, const std::list<SearchTerm>& 
                       static_cast<std::int64_t>(options.maxKilobytes) * 1024;
 
   kel::html_read::HTML_Eater eater(fileName, true, kel::html_read::BeyondLatin1::reference);
-  std::string piece;
   std::string scratch;
-  const HeadEnd head = readHead(eater, tooBig, result.title, piece, scratch);
+  const HeadEnd head = readHead(eater, tooBig, result.title, scratch);
   if (head == HeadEnd::end || tooBig) {
     // Fixed texts: the file is listed with score 0 and without highlighting.
     result.text = head == HeadEnd::end ? noBodyText : tooBigText;
@@ -192,7 +198,7 @@ FileResult readResult(const std::string& fileName, const std::list<SearchTerm>& 
     return result;
   }
   NamedAnchors anchors;
-  const std::string body = readBody(eater, anchors, piece, scratch);
+  const std::string body = readBody(eater, anchors, scratch);
   try {
     excerpt(body, anchors, terms, options, result);
   } catch (const TermTooComplex& e) {
@@ -221,20 +227,55 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
 }
 
 void collapseSpaces(std::string& s) {
-  // Every byte is copied onto its place and the write position advances unless the byte is a
-  // blank after a blank (the start counts as one): no branch on the text in the loop.
-  char* const p = s.data();
-  const std::string::size_type n = s.size();
-  std::string::size_type out = 0;
-  char previous = ' ';
-  for (std::string::size_type i = 0; i < n; ++i) {
-    const char c = p[i];
-    p[out] = c;
-    out += !(c == ' ' && previous == ' ');
-    previous = c;
+  std::string out;
+  out.reserve(s.size());
+  appendCollapsed(out, s);
+  s.swap(out);
+}
+
+namespace {
+
+// The position of the first blank in s from i on that follows a blank (the start counting as
+// one when previousBlank), or s.size(). Eight bytes at a time where the byte order allows.
+std::size_t findBlankAfterBlank(std::string_view s, std::size_t i, bool previousBlank) {
+  constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  const char* const p = s.data();
+  const std::size_t n = s.size();
+  if (kLittleEndian) {
+    for (; n - i >= 8; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      const std::uint64_t x = word ^ (kOnes * ' ');
+      const std::uint64_t blanks = ~(((x & ~kHigh) + ~kHigh) | x) & kHigh;  // 0x80 per blank
+      const std::uint64_t follows = (blanks << 8) | (previousBlank ? 0x80u : 0u);
+      if ((blanks & follows) != 0) break;
+      previousBlank = (blanks >> 63) != 0;
+    }
   }
-  if (out != 0 && p[out - 1] == ' ') --out;
-  s.resize(out);
+  for (; i < n; ++i) {
+    if (p[i] == ' ' && previousBlank) return i;
+    previousBlank = p[i] == ' ';
+  }
+  return n;
+}
+
+}  // namespace
+
+void appendCollapsed(std::string& out, std::string_view s) {
+  const std::size_t base = out.size();
+  std::size_t i = 0;
+  bool previousBlank = true;  // the start counts as a blank
+  while (i < s.size()) {
+    // Runs without a doubled blank are copied whole; the blanks that follow a blank are dropped.
+    const std::size_t run = findBlankAfterBlank(s, i, previousBlank);
+    out.append(s.data() + i, run - i);
+    if (run > i) previousBlank = s[run - 1] == ' ';
+    i = run;
+    while (i < s.size() && s[i] == ' ') ++i;
+  }
+  if (out.size() > base && out.back() == ' ') out.pop_back();
 }
 
 std::string anchorBefore(const NamedAnchors& anchors, unsigned offset) {

@@ -5,6 +5,7 @@
 #include <list>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "index/lookup.h"
 
@@ -69,6 +70,9 @@ bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms,
 // Drops every blank (0x20) at the start of s or after another blank, then one trailing blank.
 // Other white space is kept as it is.
 void collapseSpaces(std::string& s);
+
+// Appends s to out as collapseSpaces would leave it, in one pass.
+void appendCollapsed(std::string& out, std::string_view s);
 
 // The name of the last anchor whose offset is not greater than offset, or "" when there is none.
 std::string anchorBefore(const NamedAnchors& anchors, unsigned offset);

@@ -55,34 +55,40 @@ void InputFile::setWrap(unsigned width, const std::string& breakText, int breakO
 }
 
 bool InputFile::load(std::uint64_t end) {
-  std::uint64_t loaded = dataStart_ + data_.size();
+  std::uint64_t loaded = dataStart_ + size_;
   if (loaded >= end) return true;
   // The bytes before the line being read are no longer needed; dropping them keeps the memory of
   // a long file to its longest line.
   const std::uint64_t unused = lineStart_ - dataStart_;
-  if (unused >= kReadSize && unused * 2 >= data_.size()) {
-    data_.erase(0, static_cast<std::size_t>(unused));
+  if (unused >= kReadSize && unused * 2 >= size_) {
+    std::memmove(data_.get(), data_.get() + unused, size_ - static_cast<std::size_t>(unused));
+    size_ -= static_cast<std::size_t>(unused);
     dataStart_ = lineStart_;
   }
   while (loaded < end && !atEnd_) {
     const std::size_t want = std::max<std::size_t>(kReadSize, static_cast<std::size_t>(end - loaded));
-    const std::size_t old = data_.size();
-    data_.resize(old + want);
-    const ssize_t got = ::read(fd_, data_.data() + old, want);
-    if (got < 0 && errno == EINTR) {
-      data_.resize(old);
-      continue;
+    if (capacity_ - size_ < want) {
+      const std::size_t capacity = std::max(capacity_ * 2, size_ + want);
+      std::unique_ptr<char[]> grown(new char[capacity]);
+      if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+      data_ = std::move(grown);
+      capacity_ = capacity;
     }
-    data_.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
-    if (got <= 0) atEnd_ = true;
-    loaded = dataStart_ + data_.size();
+    const ssize_t got = ::read(fd_, data_.get() + size_, want);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      atEnd_ = true;
+    } else {
+      size_ += static_cast<std::size_t>(got);
+    }
+    loaded = dataStart_ + size_;
   }
   return loaded >= end;
 }
 
 bool InputFile::nextBlock() {
   load(blockEnd_ + blockSize_);
-  const std::uint64_t end = std::min<std::uint64_t>(blockEnd_ + blockSize_, dataStart_ + data_.size());
+  const std::uint64_t end = std::min<std::uint64_t>(blockEnd_ + blockSize_, dataStart_ + size_);
   if (end == blockEnd_) return false;
   blockStart_ = blockEnd_;
   blockEnd_ = end;

@@ -11,6 +11,7 @@
 #define KEL_FILE_INPUT_FILE_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -53,15 +54,18 @@ class InputFile : kel_boost::noncopyable {
   bool nextBlock();
   // The length to which line is cut, or 0 when it offers no cut.
   std::size_t findCut(std::string_view line) const;
-  const char* at(std::uint64_t offset) const { return data_.data() + (offset - dataStart_); }
+  const char* at(std::uint64_t offset) const { return data_.get() + (offset - dataStart_); }
 
   const std::string name_;
   const int fd_;
   const bool ownsFd_;
   const unsigned blockSize_;
-  // The file's bytes from dataStart_ on, as far as they were read; bytes before the line being
-  // read are dropped now and then.
-  std::string data_;
+  // The file's bytes from dataStart_ on, as far as they were read (size_ of capacity_); bytes
+  // before the line being read are dropped now and then. Not a std::string: growing one would
+  // fill the room for every read with zeros first.
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
   std::uint64_t dataStart_ = 0;
   bool atEnd_ = false;  // data_ reaches the end of the file
   // All offsets are into the file.

@@ -27,23 +27,25 @@ HTML_Eater::HTML_Eater(const std::string& fileName, bool lowerCaseTags, BeyondLa
   static_assert(kBlockSize >= kCharsetScanLength, "the first block holds the declaration");
   input.setWrap(kWrapWidth, "><", 1);
   utf8_ = declaresUtf8(input.buffered());
-  if (!input.getLine(buffer)) fail("HTML-File without content");
-  if (utf8_ && buffer.compare(0, 3, "\xEF\xBB\xBF") == 0) buffer.erase(0, 3);
-  decodeLine(buffer);
-}
-
-void HTML_Eater::decodeLine(std::string& line) {
-  // A line never ends inside a character: it ends at a newline or right behind a '>'.
-  if (utf8_ && utf8ToLatin1(line, decoded_, beyond_)) line.swap(decoded_);
-}
-
-bool HTML_Eater::readLine(std::string& into) {
-  if (!input.getLine(into)) return false;
-  decodeLine(into);
-  return true;
+  std::string_view first;
+  if (!input.getLine(first)) fail("HTML-File without content");
+  if (utf8_ && first.substr(0, 3) == "\xEF\xBB\xBF") first.remove_prefix(3);
+  decodeLine(first);
+  buffer.assign(first);
 }
 
 HTML_Eater::~HTML_Eater() = default;
+
+void HTML_Eater::decodeLine(std::string_view& line) {
+  // A line never ends inside a character: it ends at a newline or right behind a '>'.
+  if (utf8_ && utf8ToLatin1(line, decoded_, beyond_)) line = decoded_;
+}
+
+bool HTML_Eater::readLine(std::string_view& line) {
+  if (!input.getLine(line)) return false;
+  decodeLine(line);
+  return true;
+}
 
 void HTML_Eater::fail(const char* what) {
   throw kel::err::Error(kel::format("Error in %s (#%i): %s", input.name().c_str(),
@@ -51,13 +53,13 @@ void HTML_Eater::fail(const char* what) {
 }
 
 bool HTML_Eater::appendLine() {
+  std::string_view line;
   do {
     if (!readLine(line)) return false;
   } while (line.empty());
   if (bufferEmpty()) {
-    // Nothing is pending, so no position into buffer is in use but searchPos: take the line
-    // over without copying it.
-    buffer.swap(line);
+    // Nothing is pending, so no position into buffer is in use but searchPos.
+    buffer.assign(line);
     start = 0;
     searchPos = 0;
     return true;
@@ -69,7 +71,17 @@ bool HTML_Eater::appendLine() {
 }
 
 bool HTML_Eater::nextTag(std::string& tag, std::string& attributes) {
-  textBefore.clear();
+  std::string_view tagView;
+  std::string_view attributesView;
+  if (!nextTag(tagView, attributesView)) return false;
+  tag.assign(tagView);
+  attributes.assign(attributesView);
+  return true;
+}
+
+bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
+  textBefore = {};
+  textReadable_ = 1;
   // Drop the consumed front once it is at least as long as the rest, so each byte is moved at
   // most a bounded number of times however long a line is.
   if (start > 0 && start * 2 >= buffer.size()) {
@@ -116,48 +128,55 @@ bool HTML_Eater::nextTag(std::string& tag, std::string& attributes) {
         continue;
       }
     } else {
-      // Tags are short: a plain scan for the first '>' or '"' beats two library searches.
+      // The first '>', unless a '"' comes before it.
+      const std::string::size_type close = findChar(buffer, i, '>');
       const char* const data = buffer.data();
-      const std::string::size_type n = buffer.size();
-      while (i < n && data[i] != '>' && data[i] != '"') ++i;
-      if (i < n) {
-        if (data[i] == '>') {
-          gt = i;
-          break;
-        }
+      const std::string::size_type until = close == std::string::npos ? buffer.size() : close;
+      const void* const quote = i < until ? std::memchr(data + i, '"', until - i) : nullptr;
+      if (quote) {
         quoted = true;
-        ++i;
+        i = static_cast<const char*>(quote) - data + 1;
         continue;
+      }
+      if (close != std::string::npos) {
+        gt = close;
+        break;
       }
     }
     i = buffer.size();
     if (!appendLine()) return false;
   }
 
-  const char* const tagText = buffer.data() + lt + 1;
-  const void* const blankHit = std::memchr(tagText, ' ', gt - lt - 1);
-  if (blankHit) {
-    const std::string::size_type blank = static_cast<const char*>(blankHit) - buffer.data();
-    tag.assign(buffer, lt + 1, blank - lt - 1);
-    attributes.assign(buffer, blank + 1, gt - blank - 1);
-  } else {
-    tag.assign(buffer, lt + 1, gt - lt - 1);
-    attributes.clear();
-  }
-
-  textBefore.swap(pending);
-  textBefore.append(buffer, start, lt - start);
-  start = gt + 1;
-  searchPos = start;
-
-  // The program runs in the "C" locale, where only the ASCII letters change case.
-  for (char& c : tag) {
+  // The program runs in the "C" locale, where only the ASCII letters change case. The tag is
+  // consumed, so its name is folded where it stands.
+  char* const tagText = buffer.data() + lt + 1;
+  const std::size_t tagLength = gt - lt - 1;
+  const void* const blankHit = std::memchr(tagText, ' ', tagLength);
+  const std::size_t nameLength =
+      blankHit ? static_cast<std::size_t>(static_cast<const char*>(blankHit) - tagText) : tagLength;
+  for (char* c = tagText; c < tagText + nameLength; ++c) {
     if (lowerCaseTags) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    } else if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
+      if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
+    } else if (*c >= 'a' && *c <= 'z') {
+      *c = static_cast<char>(*c - 'a' + 'A');
     }
   }
+  tag = std::string_view(tagText, nameLength);
+  attributes = blankHit ? std::string_view(tagText + nameLength + 1, tagLength - nameLength - 1)
+                        : std::string_view();
+
+  if (pending.empty()) {
+    textBefore = std::string_view(buffer.data() + start, lt - start);
+    textReadable_ = buffer.size() - start + 1;
+  } else {
+    assembled_.swap(pending);
+    pending.clear();
+    assembled_.append(buffer, start, lt - start);
+    textBefore = assembled_;
+    textReadable_ = assembled_.size() + 1;
+  }
+  start = gt + 1;
+  searchPos = start;
   return true;
 }
 

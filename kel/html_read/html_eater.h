@@ -3,6 +3,7 @@
 #define KEL_HTML_READ_HTML_EATER_H
 
 #include <string>
+#include <string_view>
 
 #include "kel/file/input_file.h"
 #include "kel/html_read/utf8.h"
@@ -36,22 +37,28 @@ class HTML_Eater {
 
   // Finds the next tag. On true, tag holds the folded tag name (the tag text up to its first
   // blank), attributes the unchanged rest after that blank (empty without one), and textBefore
-  // the text between the previous tag (or the start of the file) and this one. On false the file
-  // has ended; tag and attributes are unchanged.
+  // the text between the previous tag (or the start of the file) and this one; all three are
+  // views into the reader, valid until the next call. On false the file has ended; tag and
+  // attributes are unchanged.
   // Throws kel::err::Error "Error in <file> (#<lines read>): Unclosed comment" when a comment is
   // still open at the end of the file.
+  bool nextTag(std::string_view& tag, std::string_view& attributes);
+  // The same with tag and attributes copied.
   bool nextTag(std::string& tag, std::string& attributes);
 
   // True when the page declares UTF-8 and is read as described above; its text then holds
   // character references to be resolved by HTML's rules (resolveCharRefs).
   bool utf8() const { return utf8_; }
 
-  // The text in front of the tag most recently returned by nextTag; users may take it over.
-  std::string textBefore;
+  // The text in front of the tag most recently returned by nextTag (see there). The byte right
+  // after it is the tag's '<' or a NUL, and textReadable() bytes, at least its size + 1, may be
+  // read from its start.
+  std::string_view textBefore;
+  std::size_t textReadable() const { return textReadable_; }
 
  private:
-  void decodeLine(std::string& line);
-  bool readLine(std::string& into);
+  void decodeLine(std::string_view& line);
+  bool readLine(std::string_view& line);
   bool appendLine();
   bool bufferEmpty() const { return pending.empty() && start == buffer.size(); }
   [[noreturn]] void fail(const char* what);
@@ -62,10 +69,11 @@ class HTML_Eater {
   // tags only advance start, and the consumed front is dropped when it dominates the buffer.
   std::string buffer;
   std::string pending;
+  std::string assembled_;  // pending and the text after it, when textBefore needs both
   std::string::size_type start = 0;
   std::string::size_type searchPos = 0;  // absolute index in buffer, never below start
-  std::string line;                      // reused for every line read
   std::string decoded_;                  // reused for every line turned into Latin-1
+  std::size_t textReadable_ = 1;
   const bool lowerCaseTags;
   const BeyondLatin1 beyond_;
   bool utf8_ = false;

@@ -21,7 +21,10 @@ std::list<SearchTerm> makeTerms(const std::vector<const char*>& patterns) {
 
 TEST(ResultText, CollapseSpacesAndHighlight) {
   for (const auto& [in, out] : std::vector<std::pair<std::string, std::string>>{
-           {"", ""}, {"   ", ""}, {"  a  b  ", "a b"}, {"a\t \tb\r", "a\t \tb\r"}, {"\t ", "\t"}}) {
+           {"", ""}, {"   ", ""}, {"  a  b  ", "a b"}, {"a\t \tb\r", "a\t \tb\r"}, {"\t ", "\t"},
+           // Runs of blanks across the eight-byte steps of the fast path.
+           {std::string(17, ' ') + "x", "x"}, {"abcdefg  hijklmn", "abcdefg hijklmn"},
+           {"abcdefgh hijklmno ", "abcdefgh hijklmno"}, {"abcdefgh        i", "abcdefgh i"}}) {
     std::string s = in;
     collapseSpaces(s);
     EXPECT_EQ(s, out) << '"' << in << '"';

@@ -21,7 +21,7 @@ std::vector<std::string> tagsOf(const std::string& path, bool lowerCase = true) 
     HTML_Eater eater(path, lowerCase);
     std::string tag, attributes;
     while (eater.nextTag(tag, attributes)) {
-      tags.push_back(tag + "|" + attributes + "|" + eater.textBefore);
+      tags.push_back(tag + "|" + attributes + "|" + std::string(eater.textBefore));
     }
   } catch (const kel::err::Error& e) {
     tags.push_back(e.what());
@@ -74,7 +74,7 @@ TEST(HTML_Eater, DeliversTagsAttributesAndTextBefore) {
     HTML_Eater eater(dir / "p.html", true, beyond);
     EXPECT_TRUE(eater.utf8());
     std::string tag, attributes, all;
-    while (eater.nextTag(tag, attributes)) all += tag + "|" + attributes + "|" + eater.textBefore + ";";
+    while (eater.nextTag(tag, attributes)) all += tag + "|" + attributes + "|" + std::string(eater.textBefore) + ";";
     EXPECT_EQ(all, beyond == kel::html_read::BeyondLatin1::separator
                        ? "a|name= |\xE4;p|| ;"
                        : "a|name=&#8212;|\xE4;p||&#65279;;");
