@@ -24,6 +24,7 @@
 #include "kel/err/format.h"
 #include "kel/html_read/utf8.h"
 #include "kel/html_write/html_element.h"
+#include "search/candidate_reader.h"
 #include "search/file_collection.h"
 #include "search/result_text.h"
 
@@ -62,16 +63,21 @@ void searchAndRank(HTML_Elements& rows) {
     return;
   }
 
-  const int maxLength = optMaxLength.getInt();
-  const int maxKilobytes = optMaxSize.getInt();
+  ResultTextOptions options;
+  options.maxLength = optMaxLength.getInt();
+  options.maxKilobytes = optMaxSize.getInt();
   const int maxResults = optMaxResults.getInt();
   const std::string& templ = optTemplate.value();
+  options.markup = optHighlight.value();
+  options.highlightTitle = optTitleHighlight.isActive();
+  options.log = optVerbose.isActive() ? &std::cerr : nullptr;
+  // The candidates are read on all cores; their outcomes, and their lines on standard error,
+  // come in candidate order, so only the candidates examined below count.
+  CandidateReader reader(candidates, terms, options, CandidateReader::defaultThreads());
 
   // Equal scores keep their insertion order here; the page lists them in reverse.
   std::multimap<double, ElementHandle> ranking;
   unsigned resultCounter = 1;
-  std::string title, text, anchor;
-  double score = 0;
   bool limitReached = false;
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     // A negative limit compares as a huge unsigned one and is never reached.
@@ -82,16 +88,16 @@ void searchAndRank(HTML_Elements& rows) {
       limitReached = true;
       break;
     }
-    // Only the paths of the candidates examined are read from the index.
-    const std::string candidate = candidates.path(i);
-    if (!searchFile(candidate, terms, title, text, anchor, maxLength, maxKilobytes, score)) {
-      continue;
-    }
-    const std::string url = makeResultUrl(candidate, anchor);
-    if (title.empty()) title = optDefaultTitle.value();
-    const std::string scoreText = kel::format("%7.2f", score);
-    ranking.emplace(score,
-                    makeHandle<HTML_Text>(substituteTemplate(templ, url, text, title, scoreText)));
+    CandidateOutcome outcome = reader.take(i);
+    std::cerr << outcome.log;
+    if (outcome.failure) std::rethrow_exception(outcome.failure);
+    FileResult& r = outcome.result;
+    if (!r.isResult) continue;
+    const std::string url = makeResultUrl(outcome.path, r.anchor);
+    if (r.title.empty()) r.title = optDefaultTitle.value();
+    const std::string scoreText = kel::format("%7.2f", r.score);
+    ranking.emplace(r.score, makeHandle<HTML_Text>(
+                                 substituteTemplate(templ, url, r.text, r.title, scoreText)));
     ++resultCounter;
   }
   // Candidates of which none held a window of hits: the page says so rather than end bare.

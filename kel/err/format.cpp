@@ -12,9 +12,10 @@ namespace kel {
 
 namespace {
 
-// The scratch buffer shared by every call of format; allocated on first use, only ever grows.
-std::unique_ptr<char[]> formatBuffer;
-unsigned formatBufferSize = 256;
+// The scratch buffer of every call of format in a thread; allocated on first use, only ever
+// grows. One per thread, so that threads reading result pages may format their messages.
+thread_local std::unique_ptr<char[]> formatBuffer;
+thread_local unsigned formatBufferSize = 256;
 
 inline int fold(char c) { return std::tolower(static_cast<unsigned char>(c)); }
 

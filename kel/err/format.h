@@ -11,16 +11,16 @@
 
 namespace kel {
 
-// The text printf would print for fmt and the arguments, of any length. Formats through one
-// process-wide buffer that starts at 256 bytes and grows by half of itself while a text does not
-// fit; not thread-safe. Throws std::bad_alloc when the buffer cannot grow; the buffer stays
-// usable for the next call.
+// The text printf would print for fmt and the arguments, of any length. Formats through a buffer
+// of the calling thread that starts at 256 bytes and grows by half of itself while a text does
+// not fit. Throws std::bad_alloc when the buffer cannot grow; the buffer stays usable for the
+// next call.
 // Throws std::runtime_error when the C library cannot produce the text at all (an invalid
 // conversion, a text longer than INT_MAX bytes).
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
-// The current size in bytes of format's buffer (256 until a text of 256 or more bytes came
-// along); lets tests and diagnostics observe the growth rule.
+// The current size in bytes of the calling thread's format buffer (256 until a text of 256 or
+// more bytes came along); lets tests and diagnostics observe the growth rule.
 unsigned formatCapacity();
 
 // Negative, 0 or positive as a sorts before, equals or after b without regard to case. A string

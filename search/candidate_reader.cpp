@@ -1,0 +1,79 @@
+#include "search/candidate_reader.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace {
+
+// How far the threads read ahead of the caller: far enough to keep them busy, near enough that
+// little is read in vain when the result limit ends the search.
+constexpr std::size_t kAhead = 32;
+
+}  // namespace
+
+CandidateReader::CandidateReader(const Candidates& candidates, const std::list<SearchTerm>& terms,
+                                 const ResultTextOptions& options, unsigned threads)
+    : candidates_(candidates), terms_(terms), options_(options), outcomes_(candidates.size()) {
+  // With one thread (or one candidate) the caller reads each candidate itself when it asks.
+  threads = std::min<unsigned>(threads, static_cast<unsigned>(std::min<std::size_t>(candidates.size(), kAhead)));
+  if (threads < 2) return;
+  threads_.reserve(threads);
+  for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
+}
+
+CandidateReader::~CandidateReader() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  for (std::thread& thread : threads_) thread.join();
+}
+
+unsigned CandidateReader::defaultThreads() {
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+CandidateOutcome CandidateReader::read(std::size_t i) const {
+  CandidateOutcome outcome;
+  std::ostringstream log;
+  ResultTextOptions options = options_;
+  if (options.log) options.log = &log;
+  try {
+    outcome.path = candidates_.path(i);
+    outcome.result = readResult(outcome.path, terms_, options);
+  } catch (...) {
+    outcome.failure = std::current_exception();
+  }
+  outcome.log = log.str();
+  return outcome;
+}
+
+void CandidateReader::work() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] {
+      return stopping_ || next_ >= outcomes_.size() || next_ < wanted_ + kAhead;
+    });
+    if (stopping_ || next_ >= outcomes_.size()) return;
+    const std::size_t i = next_++;
+    lock.unlock();
+    auto outcome = std::make_unique<CandidateOutcome>(read(i));
+    lock.lock();
+    outcomes_[i] = std::move(outcome);
+    changed_.notify_all();
+  }
+}
+
+CandidateOutcome CandidateReader::take(std::size_t i) {
+  if (threads_.empty()) return read(i);
+  std::unique_lock<std::mutex> lock(mutex_);
+  wanted_ = i;
+  changed_.notify_all();
+  changed_.wait(lock, [this, i] { return outcomes_[i] != nullptr; });
+  CandidateOutcome outcome = std::move(*outcomes_[i]);
+  outcomes_[i].reset();
+  wanted_ = i + 1;
+  changed_.notify_all();
+  return outcome;
+}
