@@ -22,6 +22,7 @@
 #include <map>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -187,8 +188,8 @@ struct Tree {
   std::string root, indexDir, fileList, globalIndex, fullBuild;
   std::map<std::string, std::string> wordLists;  // path -> bytes as built
 
-  Tree() {
-    root = fuzz::scratchDirectory() + "/tree";
+  explicit Tree(const std::string& name) {
+    root = fuzz::scratchDirectory() + "/" + name;
     indexDir = root + "/index";
     std::filesystem::create_directories(indexDir);
     page("d1/a.html", "<html><body>Haus mit Garten und Haus</body></html>");
@@ -232,7 +233,7 @@ struct Tree {
 };
 
 void update(fuzz::Fields& fields) {
-  static const Tree tree;
+  static const Tree tree("tree");
   const unsigned choice = fields.byte();
   const std::string_view bytes = fields.rest();
   for (const auto& [path, content] : tree.wordLists) fuzz::writeFile(path, content);
@@ -256,6 +257,39 @@ void update(fuzz::Fields& fields) {
               fuzz::quoted(updated) + " instead of " + fuzz::quoted(reference));
 }
 
+// A lookup through the lookup table of a real index finds what reading the whole index finds,
+// with the same report and progress lines.
+void lookupThroughTable(fuzz::Fields& fields) {
+  static const Tree tree("lookup_tree");
+  static const std::string withTable = [] {
+    tree.build(tree.globalIndex);
+    return tree.globalIndex;
+  }();
+  static const std::string withoutTable = fuzz::writeScratchFile("global_index_whole", fuzz::readWholeFile(withTable));
+  const unsigned flags = boost::regex::normal | ((fields.byte() & 1) ? boost::regex::icase : 0);
+  const std::string search(fields.rest());
+  if (search.size() > 64) return;
+  const auto run = [&](const std::string& index, std::string& out) {
+    std::ostringstream report, verbose;
+    try {
+      const LookupResult found = lookupTerms(index, search, flags, {}, &verbose, report);
+      for (const std::string& path : found.candidates.paths()) out += path + ";";
+    } catch (const kel::err::Error& e) {
+      out += e.what();
+    }
+    std::string lines = verbose.str();
+    const std::size_t note = lines.find("Lookup table ");
+    if (note != std::string::npos) lines.erase(note, lines.find('\n', note) + 1 - note);
+    out += "|" + report.str() + "|" + lines;
+    return note != std::string::npos;
+  };
+  std::string through, whole;
+  fuzz::check(!run(withTable, through), "a fresh index has a lookup table of its own");
+  run(withoutTable, whole);
+  fuzz::check(through == whole, "the lookup through the table finds what a full scan finds",
+              fuzz::quoted(through) + " instead of " + fuzz::quoted(whole));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -265,6 +299,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 'w': wordList(fields.rest()); break;
     case 'g': lookup(fields); break;
     case 'u': update(fields); break;
+    case 't': lookupThroughTable(fields); break;
     default: break;
   }
   return 0;

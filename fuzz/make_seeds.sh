@@ -38,6 +38,9 @@ done
 { printf 'g\x00Haus\n'; cat "$work/index/global_index"; } | seed index lookup
 { printf 'g\x01g.*en mit\n'; cat "$work/index/global_index"; } | seed index lookup-icase
 { printf 'u\x00'; cat "$work/index/global_index"; } | seed index update
+printf 't\x00Garten' | seed index table-literal
+printf 't\x00Wohn.* (Haus|See)' | seed index table-prefix
+printf 't\x01.*en' | seed index table-icase
 { printf 'u\x02'; cat "$work/index/global_index".* 2> /dev/null || true; } | seed index fingerprints
 for list in "$work"/index/*.index; do
   n=$((n + 1))
