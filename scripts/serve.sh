@@ -36,11 +36,16 @@ site_setup() {
 lighttpd_start() {
   local work=$1 build=$2 site=$3
   shift 3
-  local routes="\$HTTP[\"url\"] =~ \"^/search\$\" { setenv.set-environment = (\"CORVEX_CGI_CONFIG\" => \"$work/corvex-cgi.conf\") }"
-  local aliases="\"/search\" => \"$build/corvex-cgi\""
-  while [ $# -ge 2 ]; do
-    routes+=$'\n'"\$HTTP[\"url\"] =~ \"^$1\$\" { setenv.set-environment = (\"CORVEX_CGI_CONFIG\" => \"$2\") }"
-    aliases+=", \"$1\" => \"$build/corvex-cgi\""
+  local routes="" aliases="" path=/search config=$work/corvex-cgi.conf
+  while :; do
+    aliases+="${aliases:+, }\"$path\" => \"$build/corvex-cgi\""
+    routes+="\$HTTP[\"url\"] == \"$path\" {
+  cgi.assign = (\"\" => \"\")
+  setenv.set-environment = (\"CORVEX_CGI_CONFIG\" => \"$config\")
+}
+"
+    [ $# -ge 2 ] || break
+    path=$1 config=$2
     shift 2
   done
   local attempt
@@ -56,7 +61,6 @@ server.breakagelog = "$work/gateway.log"
 index-file.names = ("index.html")
 mimetype.assign = (".html" => "text/html", ".htm" => "text/html", ".css" => "text/css")
 alias.url = ($aliases)
-\$HTTP["url"] =~ "^/" { cgi.assign = ("/corvex-cgi" => "") }
 $routes
 ${LIGHTTPD_EXTRA:-}
 CONF
