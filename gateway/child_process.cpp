@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -192,16 +193,36 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::vector<std
                                                                                 : "set-up");
   }
 
-  pollfd fds[3] = {{out.read.get(), POLLIN, 0}, {err.read.get(), POLLIN, 0}, {stops.fd(), POLLIN, 0}};
+  // The child's end shows on a descriptor of its own (Linux), so that it is seen at once, even
+  // while something it started still holds its output open.
+#ifdef SYS_pidfd_open
+  const Fd exited(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+#else
+  const Fd exited;
+#endif
+  pollfd fds[4] = {{out.read.get(), POLLIN, 0},
+                   {err.read.get(), POLLIN, 0},
+                   {stops.fd(), POLLIN, 0},
+                   {exited.get(), POLLIN, 0}};
+  bool ended = false;
+  const auto hasEnded = [&] {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT | WNOHANG) == 0 &&
+           info.si_pid == pid;
+  };
   char buffer[65536];
-  while (!killed && (fds[0].fd >= 0 || fds[1].fd >= 0)) {
+  while (!killed && (fds[0].fd >= 0 || fds[1].fd >= 0 || !ended)) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) {
       killGroup(ChildResult::End::timedOut, 0);
       break;
     }
-    const int ready = ::poll(fds, 3, static_cast<int>(left));
+    // Without a process descriptor, the end is looked for every millisecond once the output is
+    // closed.
+    const bool closed = fds[0].fd < 0 && fds[1].fd < 0;
+    const int wait = closed && exited.get() < 0 ? 1 : static_cast<int>(left);
+    const int ready = ::poll(fds, 4, wait);
     if (ready < 0 && errno != EINTR) {
       killGroup(ChildResult::End::stopped, 0);
       break;
@@ -209,6 +230,12 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::vector<std
     if (fds[2].revents & POLLIN) {
       killGroup(ChildResult::End::stopped, stops.take());
       break;
+    }
+    if (!ended && ((fds[3].revents & POLLIN) || (closed && exited.get() < 0 && hasEnded()))) {
+      ended = true;
+      fds[3].fd = -1;
+      // What the child left running in its group would hold the output open.
+      ::kill(-pid, SIGKILL);
     }
     for (int k = 0; k < 2; ++k) {
       if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
@@ -227,20 +254,11 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::vector<std
       if (sink.size() < cap) sink.append(buffer, std::min<std::size_t>(n, cap - sink.size()));
     }
   }
-
-  // Both streams are closed (or the group was killed); the child may still be running. It is
-  // waited for without being reaped, so that its group can still be named when it is killed.
-  for (;;) {
+  if (killed) {
+    // Waited for without being reaped, so that its group can still be named below.
     siginfo_t info{};
-    const int r = ::waitid(P_PID, static_cast<id_t>(pid), &info,
-                           WEXITED | WNOWAIT | (killed ? 0 : WNOHANG));
-    if (r == 0 && info.si_pid == pid) break;
-    if (r < 0 && errno != EINTR) break;
-    if (r == 0 && Clock::now() >= deadline) {
-      killGroup(ChildResult::End::timedOut, 0);
-    } else if (r == 0) {
-      pollfd stop{stops.fd(), POLLIN, 0};
-      if (::poll(&stop, 1, 5) > 0) killGroup(ChildResult::End::stopped, stops.take());
+    while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) < 0 &&
+           errno == EINTR) {
     }
   }
   // Anything the child left in its group goes with it.
