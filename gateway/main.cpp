@@ -131,28 +131,41 @@ Response failed(const PageWriter& writer, RequestLog& log, const std::string& no
                                   "find the details in its log. Please try again later.")};
 }
 
-Response search(const GatewayConfig& config, RequestLog& log, bool head) {
-  const std::string method = log.method;
-  std::string encoded;
+// The form's fields of the request; why names what kept them from being read, if anything.
+struct Request {
+  std::string method;
   std::string why;
+  FormData fields{""};
+};
+
+Request readRequest(const std::string& method) {
+  Request request;
+  request.method = method;
+  std::string encoded;
   if (method == "POST") {
     // Only a form's fields are read; any other body stays unread.
     if (!isFormType(environment("CONTENT_TYPE"))) {
-      why = "content-type";
+      request.why = "content-type";
     } else {
-      readBody(encoded, why);
+      readBody(encoded, request.why);
     }
   } else {
     encoded = environment("QUERY_STRING");
   }
-  const FormData fields(encoded);
+  request.fields = FormData(encoded);
+  return request;
+}
+
+Response search(const GatewayConfig& config, const Request& request, RequestLog& log, bool head) {
+  const std::string& method = request.method;
+  const std::string& why = request.why;
+  const FormData& fields = request.fields;
   const std::optional<std::string> q = fields.last("q");
   const std::optional<std::string> i = fields.last("i");
   const std::optional<std::string> re = fields.last("re");
   const bool ignoreCase = i == std::string("1") ? true : i == std::string("0") ? false
                                                                               : config.ignoreCase;
   const bool regex = re == std::string("1");
-  if (q) log.query = *q;
 
   PageFrame frame;
   frame.siteTitle = config.siteTitle;
@@ -274,10 +287,12 @@ int main() {
 
   Response response;
   try {
+    const Request request = readRequest(log.method);
+    log.query = request.fields.last("q").value_or("");
     const std::string dir = programDir();
     const GatewayConfig config =
         readConfig(configPath(std::getenv("CORVEX_CGI_CONFIG"), dir), dir);
-    response = search(config, log, head);
+    response = search(config, request, log, head);
   } catch (const ConfigError& e) {
     log.outcome = "error";
     log.note = std::string("configuration: ") + e.what();
