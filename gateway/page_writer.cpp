@@ -70,7 +70,8 @@ std::string PageWriter::form() const {
   std::string out =
       "<form class=\"cx-form\" method=\"get\" accept-charset=\"UTF-8\" role=\"search\">\n"
       "<input type=\"search\" name=\"q\" value=\"" + escaped(form_.query) +
-      "\" aria-label=\"Search\" autofocus>\n<button type=\"submit\">Search</button>\n"
+      "\" aria-label=\"Search\"" + (form_.query.empty() ? " autofocus" : "") +
+      ">\n<button type=\"submit\">Search</button>\n"
       "<div class=\"cx-choices\">"
       // The hidden field is sent in any case and the checkbox after it only when ticked, so
       // that the last value of the name says what the visitor chose.
