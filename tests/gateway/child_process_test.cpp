@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <unistd.h>
+
 #include "gateway/child_process.h"
 #include "test_util.h"
 
@@ -19,15 +21,19 @@ ChildResult sh(const std::string& script, ChildLimits limits = {}) {
   return runChild({"/bin/sh", "-c", script}, {"PATH=/usr/bin:/bin", "MARK=1"}, "/tmp", limits);
 }
 
-// Whether a process of this number still runs (a zombie waiting for init to reap it does not).
+// Whether a process of this number still runs a second after it was killed (a zombie waiting
+// for init to reap it does not; a busy machine may take a moment to end a killed process).
 bool alive(const std::string& pid) {
-  try {
-    const std::string stat = testutil::readFile("/proc/" + std::to_string(std::atoi(pid.c_str())) +
-                                                "/stat");
-    return stat.find(") Z ") == std::string::npos;
-  } catch (const std::exception&) {
-    return false;
+  const std::string stat = "/proc/" + std::to_string(std::atoi(pid.c_str())) + "/stat";
+  for (int tries = 0; tries < 100; ++tries) {
+    try {
+      if (testutil::readFile(stat).find(") Z ") != std::string::npos) return false;
+    } catch (const std::exception&) {
+      return false;
+    }
+    ::usleep(10000);
   }
+  return true;
 }
 
 TEST(ChildProcess, GivesTheProgramOnlyWhatItIsGiven) {
