@@ -2,11 +2,12 @@
 //
 // The child runs in a process group of its own, with exactly the given environment, in the given
 // working folder, with standard input from /dev/null and no other inherited descriptor, its CPU
-// time limited (RLIMIT_CPU) and no core file. The parent collects its standard output and error
-// and ends the whole group when the wall-clock limit passes, when the output grows past its limit,
-// or when the parent is asked to stop (SIGTERM, SIGINT, SIGHUP); the child also dies with its
-// parent (Linux). Either way the child has been reaped when runChild returns, so no process of it
-// is left. The limits hold by themselves, whether or not anyone waits for the answer.
+// time (RLIMIT_CPU) and the size of its output (RLIMIT_FSIZE: standard output and error are files
+// in memory) limited, and no core file. The parent ends the whole group when the wall-clock limit
+// passes or when the parent is asked to stop (SIGTERM, SIGINT, SIGHUP), and when the child ends,
+// what it left running; the child also dies with its parent (Linux). Either way the child has
+// been reaped when runChild returns, so no process of it is left. The limits hold by themselves,
+// whether or not anyone waits for the answer.
 #ifndef CORVEX_GATEWAY_CHILD_PROCESS_H
 #define CORVEX_GATEWAY_CHILD_PROCESS_H
 
@@ -19,8 +20,8 @@ namespace gateway {
 struct ChildLimits {
   unsigned cpuSeconds = 10;
   unsigned wallMilliseconds = 10000;
-  std::size_t maxOutputBytes = 64u << 20;  // standard output
-  std::size_t maxErrorBytes = 64u << 10;   // standard error beyond this is read and dropped
+  std::size_t maxOutputBytes = 64u << 20;  // each of standard output and error
+  std::size_t maxErrorBytes = 64u << 10;   // standard error beyond this is not read
 };
 
 struct ChildResult {
@@ -28,7 +29,7 @@ struct ChildResult {
     exited,       // status is the exit status
     signaled,     // status is the signal number
     timedOut,     // the CPU or wall-clock limit ended the child
-    tooMuchOutput,
+    tooMuchOutput,  // an output reached maxOutputBytes
     stopped,      // the parent was asked to stop; status is the signal it was sent
   };
   End end = End::exited;
