@@ -1,7 +1,5 @@
 #include "gateway/html_text.h"
 
-#include "gateway/search_query.h"
-
 namespace gateway {
 
 namespace {
@@ -52,13 +50,15 @@ const char* reference(char c) {
 }  // namespace
 
 void appendEscaped(std::string& out, std::string_view s) {
-  for (const char c : s) {
-    if (const char* r = reference(c)) {
+  std::size_t plain = 0;  // the start of the bytes not yet copied
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (const char* r = reference(s[i])) {
+      out.append(s, plain, i - plain);
       out += r;
-    } else {
-      out += c;
+      plain = i + 1;
     }
   }
+  out.append(s, plain, s.size() - plain);
 }
 
 std::string escaped(std::string_view s) {
@@ -68,13 +68,19 @@ std::string escaped(std::string_view s) {
 }
 
 void appendPageText(std::string& out, std::string_view latin1) {
+  out.reserve(out.size() + latin1.size() + latin1.size() / 8);
+  std::size_t plain = 0;  // the start of the printable ASCII bytes not yet copied
   for (std::size_t i = 0; i < latin1.size(); ++i) {
     const char c = latin1[i];
     const unsigned char b = static_cast<unsigned char>(c);
+    if (b >= 0x20 && b < 0x7F && !reference(c)) continue;
+    out.append(latin1, plain, i - plain);
+    plain = i + 1;
     if (c == '&') {
       if (const std::size_t n = referenceLength(latin1.substr(i))) {
         out.append(latin1, i, n);
         i += n - 1;
+        plain = i + 1;
         continue;
       }
     }
@@ -83,15 +89,25 @@ void appendPageText(std::string& out, std::string_view latin1) {
     } else if (b < 0x20 || b == 0x7F) {
       out += ' ';
     } else {
-      appendUtf8(out, b);
+      out += static_cast<char>(0xC0 | (b >> 6));
+      out += static_cast<char>(0x80 | (b & 0x3F));
     }
   }
+  out.append(latin1, plain, latin1.size() - plain);
 }
 
 std::string latin1ToUtf8(std::string_view latin1) {
   std::string out;
   out.reserve(latin1.size() + latin1.size() / 8);
-  for (const char c : latin1) appendUtf8(out, static_cast<unsigned char>(c));
+  for (const char c : latin1) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (b >> 6));
+      out += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
   return out;
 }
 
