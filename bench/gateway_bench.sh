@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The gateway's own cost per request: corvex-cgi answering a search beside corvex run alone with
-# the same command line the gateway gives it, taking turns, RUNS times each (medians of the wall
-# times and of their paired differences; mean processor times, user + system, children
-# included), on the sample site and on a synthetic tree (a common word, 200 results ranked).
+# the same command line the gateway gives it, and beside env(1) starting corvex (the price of any
+# process in between), taking turns, RUNS times each (medians of the wall times and of their
+# paired differences; mean processor times, user + system, children included), on the sample
+# site and on a synthetic tree (a common word, 200 results ranked).
 # Also a refused request, where the gateway runs alone (hyperfine -N). Prints figures; never
 # fails on a time.
 #
@@ -53,19 +54,21 @@ def run(argv):
     wall = time.perf_counter() - start
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     return wall * 1e3, (after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime) * 1e3
+# env(1) only execs corvex: the price of any process between a server and corvex.
+cases = {"corvex-cgi": gateway, "env + corvex": ["/usr/bin/env"] + alone, "corvex alone": alone}
 for _ in range(10):
-    run(gateway), run(alone)
-g, c = [], []
+    for argv in cases.values():
+        run(argv)
+res = {name: [] for name in cases}
 for _ in range(runs):
-    g.append(run(gateway))
-    c.append(run(alone))
-med = lambda xs: statistics.median(xs)
-print("wall median:  corvex-cgi %.3f ms, corvex alone %.3f ms; median of the paired"
-      " differences %.3f ms" % (med([x[0] for x in g]), med([x[0] for x in c]),
-                                med([a[0] - b[0] for a, b in zip(g, c)])))
-print("CPU mean:     corvex-cgi %.3f ms, corvex alone %.3f ms; difference %.3f ms"
-      % (statistics.mean([x[1] for x in g]), statistics.mean([x[1] for x in c]),
-         statistics.mean([x[1] for x in g]) - statistics.mean([x[1] for x in c])))
+    for name, argv in cases.items():
+        res[name].append(run(argv))
+base = res["corvex alone"]
+for name, r in res.items():
+    print("%-13s wall median %7.3f ms (paired difference to corvex alone: median %6.3f ms);"
+          " CPU mean %7.3f ms" % (name, statistics.median(x[0] for x in r),
+                                  statistics.median(a[0] - b[0] for a, b in zip(r, base)),
+                                  statistics.mean(x[1] for x in r)))
 PY
 }
 compare sample "q=Haus" " Haus"
