@@ -4,8 +4,8 @@
 // The objects live for the whole process and are filled by programInfo.init(argc, argv) in main.
 // Readers use isActive() for flags; isGiven(), value(), getInt() for options with an argument;
 // rewind() and then getValue() until it returns the empty text for -n.
-#ifndef APP_OPTIONS_H
-#define APP_OPTIONS_H
+#ifndef CORVEX_APP_OPTIONS_H
+#define CORVEX_APP_OPTIONS_H
 
 #include "kel/cmdline/cmdline.h"
 

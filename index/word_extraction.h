@@ -4,8 +4,8 @@
 // Words are byte strings in ISO 8859-1 (Latin-1) of ASCII letters, digits, the underscore and the
 // umlauts and sharp s, kept exactly as they stand in the page (case is not folded). A page's words
 // form a std::set<std::string>, ordered by unsigned byte comparison.
-#ifndef INDEX_WORD_EXTRACTION_H
-#define INDEX_WORD_EXTRACTION_H
+#ifndef CORVEX_INDEX_WORD_EXTRACTION_H
+#define CORVEX_INDEX_WORD_EXTRACTION_H
 
 #include <list>
 #include <memory>

@@ -1,8 +1,8 @@
 // Free text in the options section of the help, placed before the option that was declared
 // next after it (an annotation declared after the last option follows all options).
 // A separated annotation is set off by a blank line before and after it.
-#ifndef KEL_CMDLINE_CMD_LINE_ANNOTATION_H
-#define KEL_CMDLINE_CMD_LINE_ANNOTATION_H
+#ifndef CORVEX_KEL_CMDLINE_CMD_LINE_ANNOTATION_H
+#define CORVEX_KEL_CMDLINE_CMD_LINE_ANNOTATION_H
 
 #include <string>
 

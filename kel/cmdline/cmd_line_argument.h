@@ -4,8 +4,8 @@
 // free positional word of the command line. value() is the current text: the declared default
 // until the command line gives one. Once ProgramInfo::init has marked the default, the help
 // text ends with " [Default=<declared default>]".
-#ifndef KEL_CMDLINE_CMD_LINE_ARGUMENT_H
-#define KEL_CMDLINE_CMD_LINE_ARGUMENT_H
+#ifndef CORVEX_KEL_CMDLINE_CMD_LINE_ARGUMENT_H
+#define CORVEX_KEL_CMDLINE_CMD_LINE_ARGUMENT_H
 
 #include <string>
 

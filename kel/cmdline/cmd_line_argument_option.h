@@ -5,8 +5,8 @@
 // Declaring an empty default (as opposed to none, a null pointer) is a declaration fault: the
 // constructor writes "Empty default argument for option -<letter>" to std::cerr and throws
 // kel::err::InternalError("see above").
-#ifndef KEL_CMDLINE_CMD_LINE_ARGUMENT_OPTION_H
-#define KEL_CMDLINE_CMD_LINE_ARGUMENT_OPTION_H
+#ifndef CORVEX_KEL_CMDLINE_CMD_LINE_ARGUMENT_OPTION_H
+#define CORVEX_KEL_CMDLINE_CMD_LINE_ARGUMENT_OPTION_H
 
 #include "kel/cmdline/cmd_line_argument.h"
 #include "kel/cmdline/cmd_line_option.h"

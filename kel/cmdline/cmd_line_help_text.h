@@ -1,8 +1,8 @@
 // The help text that every command-line item carries (the virtual base of every item class).
 //
 // The text may hold '\n' characters; the help printer starts a new, indented line at each.
-#ifndef KEL_CMDLINE_CMD_LINE_HELP_TEXT_H
-#define KEL_CMDLINE_CMD_LINE_HELP_TEXT_H
+#ifndef CORVEX_KEL_CMDLINE_CMD_LINE_HELP_TEXT_H
+#define CORVEX_KEL_CMDLINE_CMD_LINE_HELP_TEXT_H
 
 #include <string>
 

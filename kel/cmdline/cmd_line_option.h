@@ -3,8 +3,8 @@
 // Constructing an option appends it to optionList(). After ProgramInfo::init, isActive() says
 // whether a flag was given; for options with an argument it says whether the option holds a
 // value (given or default), and isGiven() whether that value came from the command line.
-#ifndef KEL_CMDLINE_CMD_LINE_OPTION_H
-#define KEL_CMDLINE_CMD_LINE_OPTION_H
+#ifndef CORVEX_KEL_CMDLINE_CMD_LINE_OPTION_H
+#define CORVEX_KEL_CMDLINE_CMD_LINE_OPTION_H
 
 #include <ostream>
 

@@ -1,6 +1,6 @@
 // Everything an application needs to declare and parse its command line.
-#ifndef KEL_CMDLINE_CMDLINE_H
-#define KEL_CMDLINE_CMDLINE_H
+#ifndef CORVEX_KEL_CMDLINE_CMDLINE_H
+#define CORVEX_KEL_CMDLINE_CMDLINE_H
 
 #include "kel/cmdline/cmd_line_annotation.h"
 #include "kel/cmdline/cmd_line_argument.h"

@@ -2,8 +2,8 @@
 //
 // InfoError prints the program's complete help text before its message, so every usage problem
 // shows the help; StringError prints extra details after its message.
-#ifndef KEL_CMDLINE_CMDLINE_ERRORS_H
-#define KEL_CMDLINE_CMDLINE_ERRORS_H
+#ifndef CORVEX_KEL_CMDLINE_CMDLINE_ERRORS_H
+#define CORVEX_KEL_CMDLINE_CMDLINE_ERRORS_H
 
 #include <ostream>
 #include <string>

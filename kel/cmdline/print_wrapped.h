@@ -1,6 +1,6 @@
 // Writes help text broken into indented lines.
-#ifndef KEL_CMDLINE_PRINT_WRAPPED_H
-#define KEL_CMDLINE_PRINT_WRAPPED_H
+#ifndef CORVEX_KEL_CMDLINE_PRINT_WRAPPED_H
+#define CORVEX_KEL_CMDLINE_PRINT_WRAPPED_H
 
 #include <ostream>
 #include <string_view>

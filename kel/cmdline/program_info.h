@@ -16,8 +16,8 @@
 // errors, StringError for an unknown long option, kel::err::Error when the program file cannot
 // be found, kel::err::InternalError for two options with one letter. Items keep whatever state
 // they reached when a word fails. After a normal return the items hold the parsed values.
-#ifndef KEL_CMDLINE_PROGRAM_INFO_H
-#define KEL_CMDLINE_PROGRAM_INFO_H
+#ifndef CORVEX_KEL_CMDLINE_PROGRAM_INFO_H
+#define CORVEX_KEL_CMDLINE_PROGRAM_INFO_H
 
 #include <ostream>
 #include <string>

@@ -4,8 +4,8 @@
 // The lists hold non-owning pointers in construction order and are created on first use, so
 // items defined at namespace scope in any translation unit may register during static
 // initialisation. Items are never removed: every item must live until the process ends.
-#ifndef KEL_CMDLINE_REGISTRY_H
-#define KEL_CMDLINE_REGISTRY_H
+#ifndef CORVEX_KEL_CMDLINE_REGISTRY_H
+#define CORVEX_KEL_CMDLINE_REGISTRY_H
 
 #include <vector>
 

@@ -5,8 +5,8 @@
 // As a positional argument it takes every positional word while it holds fewer than minCount
 // values; after that the parser asks accept(&word) whether it takes the next word, and
 // accept(nullptr) whether the command line may end here. maxCount -1 means unlimited.
-#ifndef KEL_CMDLINE_REPEATABLE_CMD_LINE_ARGUMENT_H
-#define KEL_CMDLINE_REPEATABLE_CMD_LINE_ARGUMENT_H
+#ifndef CORVEX_KEL_CMDLINE_REPEATABLE_CMD_LINE_ARGUMENT_H
+#define CORVEX_KEL_CMDLINE_REPEATABLE_CMD_LINE_ARGUMENT_H
 
 #include <list>
 #include <string>

@@ -3,8 +3,8 @@
 //
 // Values are read with getValue() until it returns the empty text; rewind() starts a new pass.
 // A default is stored as the first values; values from the command line follow it.
-#ifndef KEL_CMDLINE_REPEATED_CMD_LINE_ARGUMENT_OPTION_H
-#define KEL_CMDLINE_REPEATED_CMD_LINE_ARGUMENT_OPTION_H
+#ifndef CORVEX_KEL_CMDLINE_REPEATED_CMD_LINE_ARGUMENT_OPTION_H
+#define CORVEX_KEL_CMDLINE_REPEATED_CMD_LINE_ARGUMENT_OPTION_H
 
 #include "kel/cmdline/cmd_line_option.h"
 #include "kel/cmdline/repeatable_cmd_line_argument.h"

@@ -4,8 +4,8 @@
 // construction from the process-wide default location, initially "<unknown>") and whether it
 // prints as an error line ("Error in <where>: <what>") or a plain line ("<where>: <what>").
 // Errors are thrown by value and caught by reference.
-#ifndef KEL_ERR_ERROR_H
-#define KEL_ERR_ERROR_H
+#ifndef CORVEX_KEL_ERR_ERROR_H
+#define CORVEX_KEL_ERR_ERROR_H
 
 #include <exception>
 #include <ostream>

@@ -3,8 +3,8 @@
 // Case folding uses tolower of the "C" locale on each byte taken as unsigned char: only A-Z
 // change; bytes from 0x80 up (the Latin-1 umlauts among them) compare as they are, in unsigned
 // byte order, the same order std::string uses.
-#ifndef KEL_ERR_FORMAT_H
-#define KEL_ERR_FORMAT_H
+#ifndef CORVEX_KEL_ERR_FORMAT_H
+#define CORVEX_KEL_ERR_FORMAT_H
 
 #include <string>
 #include <string_view>

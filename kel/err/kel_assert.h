@@ -3,8 +3,8 @@
 // kel_assert(condition) throws std::runtime_error with the text
 //   Assertion "<condition source text>" failed: <base name of the source file>, line <line>
 // when the condition is false, and costs nothing else when it holds. It is active in every build.
-#ifndef KEL_ERR_KEL_ASSERT_H
-#define KEL_ERR_KEL_ASSERT_H
+#ifndef CORVEX_KEL_ERR_KEL_ASSERT_H
+#define CORVEX_KEL_ERR_KEL_ASSERT_H
 
 #include "kel/err/noncopyable.h"
 

@@ -2,8 +2,8 @@
 //
 // Derive privately (class X : kel_boost::noncopyable); copying or assigning an X then fails to
 // compile. Moving is not offered either.
-#ifndef KEL_ERR_NONCOPYABLE_H
-#define KEL_ERR_NONCOPYABLE_H
+#ifndef CORVEX_KEL_ERR_NONCOPYABLE_H
+#define CORVEX_KEL_ERR_NONCOPYABLE_H
 
 namespace kel::kel_boost {
 

@@ -1,7 +1,7 @@
 // The program's binary data files (file list, word lists, global index), read whole and written
 // atomically, in the encodings of kel/file/byte_codec.h (unsigned, int, bool, string).
-#ifndef KEL_FILE_BINARY_FILE_H
-#define KEL_FILE_BINARY_FILE_H
+#ifndef CORVEX_KEL_FILE_BINARY_FILE_H
+#define CORVEX_KEL_FILE_BINARY_FILE_H
 
 
 #include <sys/stat.h>

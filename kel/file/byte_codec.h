@@ -14,8 +14,8 @@
 // (endOfFile), for a read past the end as for a negative or too long length. Every encoder
 // reports a value it cannot encode as kel::err::Error "Integer out of range (<what>)"
 // (outOfRange).
-#ifndef KEL_FILE_BYTE_CODEC_H
-#define KEL_FILE_BYTE_CODEC_H
+#ifndef CORVEX_KEL_FILE_BYTE_CODEC_H
+#define CORVEX_KEL_FILE_BYTE_CODEC_H
 
 #include <cstddef>
 #include <cstdint>

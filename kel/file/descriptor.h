@@ -1,6 +1,6 @@
 // A file descriptor that is closed when its owner goes out of scope.
-#ifndef KEL_FILE_DESCRIPTOR_H
-#define KEL_FILE_DESCRIPTOR_H
+#ifndef CORVEX_KEL_FILE_DESCRIPTOR_H
+#define CORVEX_KEL_FILE_DESCRIPTOR_H
 
 #include <unistd.h>
 

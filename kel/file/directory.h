@@ -1,7 +1,7 @@
 // The accepted files of directories, recursive directory scans through caller filters, and the
 // file list that stores a whole directory map.
-#ifndef KEL_FILE_DIRECTORY_H
-#define KEL_FILE_DIRECTORY_H
+#ifndef CORVEX_KEL_FILE_DIRECTORY_H
+#define CORVEX_KEL_FILE_DIRECTORY_H
 
 #include <sys/stat.h>
 

@@ -3,8 +3,8 @@
 //
 // Failures of system calls throw kel::err::IOError naming the path and the operation, e.g.
 // "<strerror> for stat ('<path>')". Functions that split paths accept both '/' and '\'.
-#ifndef KEL_FILE_FILE_UTIL_H
-#define KEL_FILE_FILE_UTIL_H
+#ifndef CORVEX_KEL_FILE_FILE_UTIL_H
+#define CORVEX_KEL_FILE_FILE_UTIL_H
 
 #include <sys/stat.h>
 #include <sys/types.h>

@@ -1,8 +1,8 @@
 // A fingerprint of a sequence of bytes: 16 bytes that differ, but for a chance of about 2^-128,
 // between two different sequences that were not made to collide. It tells whether a file still
 // holds the bytes it held when the fingerprint was taken; it is no protection against forgery.
-#ifndef KEL_FILE_FINGERPRINT_H
-#define KEL_FILE_FINGERPRINT_H
+#ifndef CORVEX_KEL_FILE_FINGERPRINT_H
+#define CORVEX_KEL_FILE_FINGERPRINT_H
 
 #include <cstdint>
 #include <string>

@@ -7,8 +7,8 @@
 // at the last occurrence of text whose position + offset is at most width, so a page without
 // line breaks still arrives in pieces of at most width bytes; a line whose '\n' lies in the
 // block being read is delivered whole. No byte is lost or delivered twice.
-#ifndef KEL_FILE_INPUT_FILE_H
-#define KEL_FILE_INPUT_FILE_H
+#ifndef CORVEX_KEL_FILE_INPUT_FILE_H
+#define CORVEX_KEL_FILE_INPUT_FILE_H
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 // Reads the target of a Windows shortcut (".lnk") file.
-#ifndef KEL_FILE_LNK_H
-#define KEL_FILE_LNK_H
+#ifndef CORVEX_KEL_FILE_LNK_H
+#define CORVEX_KEL_FILE_LNK_H
 
 #include <string>
 

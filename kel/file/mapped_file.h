@@ -1,6 +1,6 @@
 // The bytes of a whole file, mapped into memory read-only.
-#ifndef KEL_FILE_MAPPED_FILE_H
-#define KEL_FILE_MAPPED_FILE_H
+#ifndef CORVEX_KEL_FILE_MAPPED_FILE_H
+#define CORVEX_KEL_FILE_MAPPED_FILE_H
 
 #include <sys/stat.h>
 

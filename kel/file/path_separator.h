@@ -1,7 +1,7 @@
 // The character that joins path components on this platform: '\' on a
 // Windows/Cygwin build, '/' everywhere else. Word-list file names mangle both.
-#ifndef KEL_FILE_PATH_SEPARATOR_H
-#define KEL_FILE_PATH_SEPARATOR_H
+#ifndef CORVEX_KEL_FILE_PATH_SEPARATOR_H
+#define CORVEX_KEL_FILE_PATH_SEPARATOR_H
 
 namespace kel::file {
 

@@ -1,7 +1,7 @@
 // Character references ("&auml;", "&#228;", "&#xE4;") in the text of a page written in UTF-8,
 // resolved as browsers resolve them in text.
-#ifndef KEL_HTML_READ_CHAR_REFS_H
-#define KEL_HTML_READ_CHAR_REFS_H
+#ifndef CORVEX_KEL_HTML_READ_CHAR_REFS_H
+#define CORVEX_KEL_HTML_READ_CHAR_REFS_H
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
 // Which character encoding an HTML page declares at its start, as far as telling pages written in
 // UTF-8 from all others.
-#ifndef KEL_HTML_READ_CHARSET_H
-#define KEL_HTML_READ_CHARSET_H
+#ifndef CORVEX_KEL_HTML_READ_CHARSET_H
+#define CORVEX_KEL_HTML_READ_CHARSET_H
 
 #include <string_view>
 

@@ -5,8 +5,8 @@
 // "&lt;" "&gt;" "&#39;"); every other byte, the double quote included, is copied.
 // escapeSpaces(text): every blank becomes "%20"; every other byte is copied.
 // Both stop at the first NUL byte of the text.
-#ifndef KEL_HTML_READ_ENTITIES_H
-#define KEL_HTML_READ_ENTITIES_H
+#ifndef CORVEX_KEL_HTML_READ_ENTITIES_H
+#define CORVEX_KEL_HTML_READ_ENTITIES_H
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 // Reads an HTML file as a stream of tags, with the plain text in front of each tag.
-#ifndef KEL_HTML_READ_HTML_EATER_H
-#define KEL_HTML_READ_HTML_EATER_H
+#ifndef CORVEX_KEL_HTML_READ_HTML_EATER_H
+#define CORVEX_KEL_HTML_READ_HTML_EATER_H
 
 #include <string>
 #include <string_view>

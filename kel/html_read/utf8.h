@@ -1,7 +1,7 @@
 // Text written in UTF-8, turned into the single-byte Latin-1 text that the rest of the program
 // reads and writes.
-#ifndef KEL_HTML_READ_UTF8_H
-#define KEL_HTML_READ_UTF8_H
+#ifndef CORVEX_KEL_HTML_READ_UTF8_H
+#define CORVEX_KEL_HTML_READ_UTF8_H
 
 #include <optional>
 #include <string>

@@ -14,8 +14,8 @@
 // toString() renders the same tree as one string without line breaks or indentation.
 //
 // An empty handle given as content, item or attribute stands for nothing and prints nothing.
-#ifndef KEL_HTML_WRITE_HTML_ELEMENT_H
-#define KEL_HTML_WRITE_HTML_ELEMENT_H
+#ifndef CORVEX_KEL_HTML_WRITE_HTML_ELEMENT_H
+#define CORVEX_KEL_HTML_WRITE_HTML_ELEMENT_H
 
 #include <list>
 #include <ostream>

@@ -8,8 +8,8 @@
 //
 // New objects are created with makeHandle<T>(constructor arguments...), the only way to put
 // an object under a handle.
-#ifndef KEL_HTML_WRITE_SHARED_HANDLE_H
-#define KEL_HTML_WRITE_SHARED_HANDLE_H
+#ifndef CORVEX_KEL_HTML_WRITE_SHARED_HANDLE_H
+#define CORVEX_KEL_HTML_WRITE_SHARED_HANDLE_H
 
 #include <type_traits>
 #include <utility>

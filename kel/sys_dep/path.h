@@ -2,8 +2,8 @@
 //
 // The text is cut at ';' when it holds one anywhere (so "c:\bin;d:\tools" keeps its drive
 // letters), otherwise at ':'. Empty entries are dropped; the others keep their order.
-#ifndef KEL_SYS_DEP_PATH_H
-#define KEL_SYS_DEP_PATH_H
+#ifndef CORVEX_KEL_SYS_DEP_PATH_H
+#define CORVEX_KEL_SYS_DEP_PATH_H
 
 #include <string>
 #include <string_view>
