@@ -38,7 +38,7 @@ std::vector<std::string> makeVocabulary(Random& random, std::size_t size) {
   static const char* const syllables[] = {
       "haus", "ber", "ge", "schaft", "ung", "stra", "in", "ver", "ma", "ter", "kon", "zept",
       "da", "ten", "bank", "netz", "werk", "the", "ory", "ing", "tion", "pro", "gram", "ent",
-      "wick", "lung", "s\xFC" "d", "gr\xF6\xDF", "m\xE4" "d", "chen", "x", "2", "_"};
+      "wick", "lung", "s\374d", "gr\xF6\xDF", "m\344d", "chen", "x", "2", "_"};
   const std::size_t count = sizeof syllables / sizeof syllables[0];
   std::vector<std::string> words;
   words.reserve(size);

@@ -37,11 +37,11 @@ class Random {
 };
 
 const char* const syllables[] = {
-    "haus", "bau", "ber", "ein", "ung", "keit", "lich", "schaft", "stra", "\xDF" "e", "m\xFC",
+    "haus", "bau", "ber", "ein", "ung", "keit", "lich", "schaft", "stra", "\337e", "m\xFC",
     "ller", "k\xF6", "nig", "gr\xF6", "\xDF", "t\xFC", "r", "b\xE4", "ren", "wald", "feld", "berg",
     "land", "zeit", "weg", "the", "ing", "tion", "ment", "er", "con", "pro", "ver", "ge", "an",
     "in", "al", "ly", "ness", "ter", "ster", "ar", "ia", "son", "ford", "ham", "wick", "ton",
-    "\xC4" "r", "\xD6" "l", "\xDC" "ber", "sch", "ach", "ig", "en", "chen", "lein", "dorf", "heim",
+    "\304r", "\326l", "\334ber", "sch", "ach", "ig", "en", "chen", "lein", "dorf", "heim",
     "nach", "vor", "auf", "ab", "zu", "mit", "data", "file", "web", "net", "work", "page", "link",
 };
 constexpr unsigned syllableCount = sizeof(syllables) / sizeof(syllables[0]);

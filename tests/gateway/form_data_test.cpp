@@ -13,7 +13,7 @@ TEST(FormData, DecodesFieldsAndTakesTheLastOfAName) {
     std::string encoded, name;
     std::optional<std::string> value;
   } cases[] = {
-      {"q=K%C3%BCche", "q", "K\xC3\xBC" "che"},
+      {"q=K%C3%BCche", "q", "K\xC3\274che"},
       {"q=a+b%2Bc", "q", "a b+c"},
       {"q=%fc%FC", "q", "\xFC\xFC"},
       {"q=100%25%", "q", "100%%"},

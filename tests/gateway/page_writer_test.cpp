@@ -21,17 +21,17 @@ TEST(PageWriter, ShowsOnePageOfRowsWithCountAndLinks) {
   frame.header = "<div id=site>";
   frame.footer = "</div>";
   FormState form;
-  form.query = "\"><script>x</script> K\xC3\xBC" "che";
+  form.query = "\"><script>x</script> K\xC3\274che";
   form.ignoreCase = false;
   CorvexPage corvex;
   for (const char* name : {"a", "b", "c", "d", "e"}) {
     corvex.rows.push_back({std::string("/s/") + name + ".html", name, "x"});
   }
   corvex.rows[2].title = "";
-  corvex.rows[2].excerpt = "\x0f" "a \x0e\x0e" "b<\x0f\x0f c \x0e" "d";
+  corvex.rows[2].excerpt = "\017a \x0e\016b<\x0f\x0f c \016d";
   corvex.skipped = 1234;
 
-  const std::string escapedQuery = "&quot;&gt;&lt;script&gt;x&lt;/script&gt; K\xC3\xBC" "che";
+  const std::string escapedQuery = "&quot;&gt;&lt;script&gt;x&lt;/script&gt; K\xC3\274che";
   const std::string link = "?q=%22%3E%3Cscript%3Ex%3C%2Fscript%3E%20K%C3%BCche&amp;i=0&amp;re=0"
                            "&amp;start=";
   const struct {

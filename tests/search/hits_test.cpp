@@ -39,7 +39,7 @@ TEST(Hits, FindHitsFindsEveryMatchOfEveryTerm) {
       {{"abcd", "ab"}, "abcd", true, "0,2,1 0,4,0"},             // same start: shorter first
       {{"^a"}, "aab", true, "0,1,0 1,1,0"},                      // each restart is a beginning
       {{"x*"}, "ab", true, "0,0,0 1,0,0 2,0,0"},                 // empty matches up to the end
-      {{"K\xFC" "che"}, "Die K\xFC" "che", true, "4,5,0"},
+      {{"K\374che"}, "Die K\374che", true, "4,5,0"},
   };
   for (const auto& c : cases) {
     Fundstellen hits;

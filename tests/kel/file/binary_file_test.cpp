@@ -37,7 +37,7 @@ TEST(BinaryFile, EncodingsAsBytesAndBack) {
                                               {2, "\x04"},    {-2, "\x05"},    {64, "\x80\x80"},
                                               {INT_MAX, "\xF0\xFF\xFF\xFF\xFE"}, {-INT_MAX, "\xF0\xFF\xFF\xFF\xFF"}};
   const std::pair<std::string, std::string> strings[] = {
-      {"abc", "\x06" "abc"}, {"", zero}, {std::string("a\0b", 3), "\x06" "a" + zero + "b"}};
+      {"abc", "\006abc"}, {"", zero}, {std::string("a\0b", 3), "\006a" + zero + "b"}};
   testutil::TempDir dir;
   std::string expected;
   {
@@ -84,8 +84,8 @@ TEST(BinaryFile, ReadingPastTheEnd) {
   } cases[] = {
       {"", uint}, {"\x81", uint}, {"\xF0\x01\x02\x03", uint},
       {"", [](BinaryFile& f) { bool b; read(f, b); }}, {"", [](BinaryFile& f) { int i; read(f, i); }},
-      {"", text}, {"\x03" "abc", text} /* negative length */, {"\xF0\xFF\xFF\xFF\xFF", text},
-      {"\x08" "abc", text} /* longer than the rest */, {"\xF0\xFF\xFF\xFF\xFE" "abc", text},
+      {"", text}, {"\003abc", text} /* negative length */, {"\xF0\xFF\xFF\xFF\xFF", text},
+      {"\010abc", text} /* longer than the rest */, {"\xF0\xFF\xFF\xFF\376abc", text},
       {"abc", [](BinaryFile& f) { char b[4]; f.readBytes(b, 4); }},
   };
   testutil::TempDir dir;
@@ -95,7 +95,7 @@ TEST(BinaryFile, ReadingPastTheEnd) {
     BinaryFile in(path, 0);
     EXPECT_EQ(errorOf([&] { c.read(in); }), "End of file reached (" + path + ")") << c.bytes;
   }
-  writeFile(path, "\x08" "abc");
+  writeFile(path, "\010abc");
   BinaryFile in(path, 0);
   std::string s = "kept";
   EXPECT_THROW(read(in, s), kel::err::Error);

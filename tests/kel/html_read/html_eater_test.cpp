@@ -68,7 +68,7 @@ TEST(HTML_Eater, DeliversTagsAttributesAndTextBefore) {
 
   // A page in UTF-8 is read as Latin-1; its byte order mark is dropped, a later one is a
   // character beyond Latin-1.
-  testutil::writeFile(dir / "p.html", "\xEF\xBB\xBF" "\xC3\xA4<a name=\xE2\x80\x94>\xEF\xBB\xBF<p>");
+  testutil::writeFile(dir / "p.html", "\xEF\xBB\277\xC3\xA4<a name=\xE2\x80\x94>\xEF\xBB\xBF<p>");
   for (const auto beyond : {kel::html_read::BeyondLatin1::separator,
                             kel::html_read::BeyondLatin1::reference}) {
     HTML_Eater eater(dir / "p.html", true, beyond);
