@@ -96,8 +96,8 @@ void searchAndRank(HTML_Elements& rows) {
     const std::string url = makeResultUrl(outcome.path, r.anchor);
     if (r.title.empty()) r.title = optDefaultTitle.value();
     const std::string scoreText = kel::format("%7.2f", r.score);
-    ranking.emplace(r.score, makeHandle<HTML_Text>(
-                                 substituteTemplate(templ, url, r.text, r.title, scoreText)));
+    ranking.emplace(
+        r.score, makeHandle<HTML_Text>(substituteTemplate(templ, url, r.text, r.title, scoreText)));
     ++resultCounter;
   }
   // Candidates of which none held a window of hits: the page says so rather than end bare.

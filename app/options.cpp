@@ -5,7 +5,8 @@
 
 using namespace kel::cmdline;
 
-ProgramInfo programInfo("Corvex", 0, 9, "Search local HTML-trees and dump results as HTML to stdout",
+ProgramInfo programInfo("Corvex", 0, 9,
+                        "Search local HTML-trees and dump results as HTML to stdout",
                         "Dec  6 2002");
 
 CmdLineArgument argSearch("search", "string to search for", nullptr, true);
@@ -31,9 +32,10 @@ CmdLineArgumentOption optMaxResults('m', "num", "max. number of results in outpu
 RepeatedCmdLineArgumentOption optIds('n', "id", ';',
                                      "search only files which have <id> in their full filename",
                                      nullptr);
-CmdLineOption optDosDrives('D',
-                           "Exchanges DOS-drive letters by small drive letters as top-dir (done "
-                           "before -P). Example: 'C:/Test/Example.html' -> '/c/Test/Example.html'.");
+CmdLineOption optDosDrives(
+    'D',
+    "Exchanges DOS-drive letters by small drive letters as top-dir (done "
+    "before -P). Example: 'C:/Test/Example.html' -> '/c/Test/Example.html'.");
 CmdLineArgumentOption optExchange('P', "exchange",
                                   "Prefix to exchange at beginning of each result URL (done before "
                                   "-p). Format of exchange: \"old = new\".",

@@ -25,8 +25,8 @@ ElementHandle tag(const char* name, const ElementHandle& content) {
   return makeHandle<HTML_Tag>(name, content);
 }
 
-ElementHandle attributedTag(const char* name, const ElementHandle& content,
-                            const char* attribute, const char* value) {
+ElementHandle attributedTag(const char* name, const ElementHandle& content, const char* attribute,
+                            const char* value) {
   const std::list<AttributeHandle> attributes{makeHandle<HTML_Attribute>(attribute, value)};
   return makeHandle<HTML_Attributed_Tag>(name, content, attributes);
 }
@@ -75,8 +75,9 @@ ElementHandle messageRow(const std::string& text) { return fullRow(redMessage(te
 ElementHandle abortRow(const std::string& text) { return fullRow(tag("b", redMessage(text))); }
 
 ElementHandle makePage(const ElementHandle& heading, const ElementHandle& rows) {
-  return tag("html", pair(tag("head", tag("title", heading)),
-                          tag("body", tag("center", attributedTag("table", rows, "Width", "90%")))));
+  return tag("html",
+             pair(tag("head", tag("title", heading)),
+                  tag("body", tag("center", attributedTag("table", rows, "Width", "90%")))));
 }
 
 ElementHandle makeErrorPage(const std::string& text) {

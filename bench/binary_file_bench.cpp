@@ -17,13 +17,16 @@ std::string benchPath() { return "/tmp/corvex_binary_file_bench." + std::to_stri
 void writeIndexShaped(const std::string& path, int words) {
   BinaryFile out(path, 1);
   out.writeUInt(1000);
-  for (int i = 0; i < 1000; ++i) write(out, "/srv/www/docs/section" + std::to_string(i % 37) + "/page" + std::to_string(i) + ".html");
+  for (int i = 0; i < 1000; ++i)
+    write(out,
+          "/srv/www/docs/section" + std::to_string(i % 37) + "/page" + std::to_string(i) + ".html");
   out.writeUInt(static_cast<unsigned>(words));
   for (int w = 0; w < words; ++w) {
     write(out, "Wort" + std::to_string(w * 7919));
     const unsigned files = 1 + static_cast<unsigned>(w % 9);
     out.writeUInt(files);
-    for (unsigned f = 0; f < files; ++f) out.writeUInt((static_cast<unsigned>(w) * 31 + f * 97) % 1000);
+    for (unsigned f = 0; f < files; ++f)
+      out.writeUInt((static_cast<unsigned>(w) * 31 + f * 97) % 1000);
   }
   out.close();
 }

@@ -36,9 +36,10 @@ class Random {
 
 std::vector<std::string> makeVocabulary(Random& random, std::size_t size) {
   static const char* const syllables[] = {
-      "haus", "ber", "ge", "schaft", "ung", "stra", "in", "ver", "ma", "ter", "kon", "zept",
-      "da", "ten", "bank", "netz", "werk", "the", "ory", "ing", "tion", "pro", "gram", "ent",
-      "wick", "lung", "s\374d", "gr\xF6\xDF", "m\344d", "chen", "x", "2", "_"};
+      "haus",       "ber",    "ge",   "schaft", "ung",  "stra", "in",   "ver",  "ma",
+      "ter",        "kon",    "zept", "da",     "ten",  "bank", "netz", "werk", "the",
+      "ory",        "ing",    "tion", "pro",    "gram", "ent",  "wick", "lung", "s\374d",
+      "gr\xF6\xDF", "m\344d", "chen", "x",      "2",    "_"};
   const std::size_t count = sizeof syllables / sizeof syllables[0];
   std::vector<std::string> words;
   words.reserve(size);
@@ -66,18 +67,42 @@ void addProse(std::string& page, Random& random, const std::vector<std::string>&
   for (std::uint32_t w = 0; w < words; ++w) {
     page += zipfWord(random, vocabulary);
     switch (random.below(markup ? 40 : 20)) {
-      case 0: page += "&nbsp;"; break;
-      case 1: page += " &auml;"; break;
-      case 2: page += ", "; break;
-      case 3: page += ". "; break;
-      case 4: page += " <!-- "; page += zipfWord(random, vocabulary); page += " --> "; break;
-      case 5: page += " <a href=\"/bereich/seite-"; page += std::to_string(random.below(500));
-              page += ".html\" class=\"intern\">"; page += zipfWord(random, vocabulary);
-              page += "</a> "; break;
-      case 6: page += " <em>"; page += zipfWord(random, vocabulary); page += "</em> "; break;
-      case 7: page += " <strong class=\"hervor\">"; page += zipfWord(random, vocabulary);
-              page += "</strong> "; break;
-      default: page += ' ';
+      case 0:
+        page += "&nbsp;";
+        break;
+      case 1:
+        page += " &auml;";
+        break;
+      case 2:
+        page += ", ";
+        break;
+      case 3:
+        page += ". ";
+        break;
+      case 4:
+        page += " <!-- ";
+        page += zipfWord(random, vocabulary);
+        page += " --> ";
+        break;
+      case 5:
+        page += " <a href=\"/bereich/seite-";
+        page += std::to_string(random.below(500));
+        page += ".html\" class=\"intern\">";
+        page += zipfWord(random, vocabulary);
+        page += "</a> ";
+        break;
+      case 6:
+        page += " <em>";
+        page += zipfWord(random, vocabulary);
+        page += "</em> ";
+        break;
+      case 7:
+        page += " <strong class=\"hervor\">";
+        page += zipfWord(random, vocabulary);
+        page += "</strong> ";
+        break;
+      default:
+        page += ' ';
     }
   }
 }
@@ -98,12 +123,13 @@ std::string makePage(Random& random, const std::vector<std::string>& vocabulary,
   addProse(page, random, vocabulary, 5, false);
   page += "</title>\n<meta name=\"description\" content=\"";
   addProse(page, random, vocabulary, 12, false);
-  page += "\">\n<link rel=\"stylesheet\" href=\"/css/site.css\" type=\"text/css\">\n"
-          "<style>body { margin: 0; font-family: Verdana, sans-serif; }\n"
-          "#nav li { display: inline; padding: 0 1em; }\n.content p { line-height: 1.4; }</style>\n"
-          "<script type=\"text/javascript\">function zeige(id) {"
-          " var e = document.getElementById(id);"
-          "\n if (e) { e.style.display = 'block'; } }</script>\n</head>\n";
+  page +=
+      "\">\n<link rel=\"stylesheet\" href=\"/css/site.css\" type=\"text/css\">\n"
+      "<style>body { margin: 0; font-family: Verdana, sans-serif; }\n"
+      "#nav li { display: inline; padding: 0 1em; }\n.content p { line-height: 1.4; }</style>\n"
+      "<script type=\"text/javascript\">function zeige(id) {"
+      " var e = document.getElementById(id);"
+      "\n if (e) { e.style.display = 'block'; } }</script>\n</head>\n";
   if (kind == kProse) {
     page += "<body>\n";
     while (page.size() < size) {
@@ -144,8 +170,9 @@ std::string makePage(Random& random, const std::vector<std::string>& vocabulary,
         page += "</table>\n";
       }
     }
-    page += "</div>\n<div id=\"fuss\"><p>&copy; 2002 <a href=\"mailto:web@example.org\">"
-            "Webmaster</a> | <a href=\"/impressum.html\">Impressum</a></p></div>\n";
+    page +=
+        "</div>\n<div id=\"fuss\"><p>&copy; 2002 <a href=\"mailto:web@example.org\">"
+        "Webmaster</a> | <a href=\"/impressum.html\">Impressum</a></p></div>\n";
   }
   page += "</body></html>\n";
   if (kind == kUtf8) {

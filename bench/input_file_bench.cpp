@@ -18,8 +18,9 @@ std::string benchPath(const char* kind) {
 std::string makePage(bool withoutNewlines) {
   std::string page;
   for (int i = 0; page.size() < (1 << 20); ++i) {
-    page += "<p class=\"c" + std::to_string(i % 13) + "\">Ein Satz mit W\xF6rtern und <b>Hervorhebung</b> Nummer " +
-            std::to_string(i) + ".</p>";
+    page += "<p class=\"c" + std::to_string(i % 13) +
+            "\">Ein Satz mit W\xF6rtern und <b>Hervorhebung</b> Nummer " + std::to_string(i) +
+            ".</p>";
     if (!withoutNewlines) page += '\n';
   }
   return page;

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "index/lookup.h"
 #include "kel/file/byte_codec.h"
 #include "kel/file/file_util.h"
 #include "kel/file/mapped_file.h"
-#include "index/lookup.h"
 
 namespace {
 
@@ -24,8 +24,8 @@ std::string syntheticIndex() {
   std::string bytes;
   kel::file::appendUInt(bytes, files);
   for (unsigned f = 0; f < files; ++f) {
-    kel::file::appendString(bytes, "/srv/web/g" + std::to_string(f / 500) + "/d" + std::to_string(f / 25) + "/p" +
-                            std::to_string(f) + ".html");
+    kel::file::appendString(bytes, "/srv/web/g" + std::to_string(f / 500) + "/d" +
+                                       std::to_string(f / 25) + "/p" + std::to_string(f) + ".html");
   }
   // Words in byte order: "w" and a zero-padded rank, so rank 0 is the most common.
   kel::file::appendUInt(bytes, words);
@@ -87,6 +87,7 @@ BENCHMARK_CAPTURE(lookup, rare_literal, rare, 0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(lookup, common_literal, common, 0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(lookup, two_terms, two, 0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(lookup, regex, regex, 0)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(lookup, ignore_case, ignoreCase, boost::regex::icase)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(lookup, ignore_case, ignoreCase, boost::regex::icase)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -37,20 +37,22 @@ class Random {
 };
 
 const char* const syllables[] = {
-    "haus", "bau", "ber", "ein", "ung", "keit", "lich", "schaft", "stra", "\337e", "m\xFC",
-    "ller", "k\xF6", "nig", "gr\xF6", "\xDF", "t\xFC", "r", "b\xE4", "ren", "wald", "feld", "berg",
-    "land", "zeit", "weg", "the", "ing", "tion", "ment", "er", "con", "pro", "ver", "ge", "an",
-    "in", "al", "ly", "ness", "ter", "ster", "ar", "ia", "son", "ford", "ham", "wick", "ton",
-    "\304r", "\326l", "\334ber", "sch", "ach", "ig", "en", "chen", "lein", "dorf", "heim",
-    "nach", "vor", "auf", "ab", "zu", "mit", "data", "file", "web", "net", "work", "page", "link",
+    "haus",  "bau",     "ber",   "ein",  "ung",    "keit", "lich",  "schaft", "stra",  "\337e",
+    "m\xFC", "ller",    "k\xF6", "nig",  "gr\xF6", "\xDF", "t\xFC", "r",      "b\xE4", "ren",
+    "wald",  "feld",    "berg",  "land", "zeit",   "weg",  "the",   "ing",    "tion",  "ment",
+    "er",    "con",     "pro",   "ver",  "ge",     "an",   "in",    "al",     "ly",    "ness",
+    "ter",   "ster",    "ar",    "ia",   "son",    "ford", "ham",   "wick",   "ton",   "\304r",
+    "\326l", "\334ber", "sch",   "ach",  "ig",     "en",   "chen",  "lein",   "dorf",  "heim",
+    "nach",  "vor",     "auf",   "ab",   "zu",     "mit",  "data",  "file",   "web",   "net",
+    "work",  "page",    "link",
 };
 constexpr unsigned syllableCount = sizeof(syllables) / sizeof(syllables[0]);
 
 std::vector<std::string> makeVocabulary(Random& random, unsigned size) {
   std::vector<std::string> words;
   words.reserve(size);
-  const char* const common[] = {"der", "die", "und", "the", "and", "mit", "f\xFCr", "that",
-                                "nicht", "with", "sich", "this", "auch", "from", "eine", "have"};
+  const char* const common[] = {"der",   "die",  "und",  "the",  "and",  "mit",  "f\xFCr", "that",
+                                "nicht", "with", "sich", "this", "auch", "from", "eine",   "have"};
   for (const char* w : common) words.emplace_back(w);
   while (words.size() < size) {
     std::string w;
@@ -68,11 +70,20 @@ std::string inPage(const std::string& word, Random& random) {
   std::string out;
   for (const char c : word) {
     switch (static_cast<unsigned char>(c)) {
-      case 0xE4: out += "&auml;"; break;
-      case 0xF6: out += "&ouml;"; break;
-      case 0xFC: out += "&uuml;"; break;
-      case 0xDF: out += "&szlig;"; break;
-      default: out += c;
+      case 0xE4:
+        out += "&auml;";
+        break;
+      case 0xF6:
+        out += "&ouml;";
+        break;
+      case 0xFC:
+        out += "&uuml;";
+        break;
+      case 0xDF:
+        out += "&szlig;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -89,7 +100,8 @@ void makeDirectory(const std::string& path) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: make_tree <output dir> [pages] [page bytes] [pages per directory]\n");
+    std::fprintf(stderr,
+                 "usage: make_tree <output dir> [pages] [page bytes] [pages per directory]\n");
     return 2;
   }
   const std::string root = argv[1];
@@ -125,7 +137,9 @@ int main(int argc, char** argv) {
 
     std::string page = "<html>\n<head>\n<title>";
     for (int i = 0; i < 4; ++i) page += drawWord() + " ";
-    page += "</title>\n<meta name=\"keywords\" content=\"bench\">\n</head>\n<body bgcolor=\"#ffffff\">\n";
+    page +=
+        "</title>\n<meta name=\"keywords\" content=\"bench\">\n</head>\n<body "
+        "bgcolor=\"#ffffff\">\n";
     page += "<h1>" + drawWord() + " " + drawWord() + "</h1>\n<p>";
     unsigned column = 0;
     while (page.size() < pageBytes) {
@@ -152,7 +166,8 @@ int main(int argc, char** argv) {
     std::snprintf(name, sizeof name, "/p%05u.html", p);
     const std::string file = path + name;
     std::FILE* out = std::fopen(file.c_str(), "wb");
-    if (!out || std::fwrite(page.data(), 1, page.size(), out) != page.size() || std::fclose(out) != 0) {
+    if (!out || std::fwrite(page.data(), 1, page.size(), out) != page.size() ||
+        std::fclose(out) != 0) {
       std::perror(file.c_str());
       return 1;
     }

@@ -16,8 +16,8 @@ namespace {
 
 // About 5 kB of body text in paragraphs of 40 words, with "haus" every 50 words.
 std::string makeText() {
-  const char* const words[] = {"der", "garten", "hinter", "dem", "the", "house", "und", "ein",
-                               "weg", "am", "see", "entlang", "mit", "apfel", "baum"};
+  const char* const words[] = {"der", "garten", "hinter", "dem",     "the", "house", "und", "ein",
+                               "weg", "am",     "see",    "entlang", "mit", "apfel", "baum"};
   std::string text;
   for (int i = 0; i < 800; ++i) {
     text += i % 50 == 25 ? "haus" : words[(i * 7) % 15];

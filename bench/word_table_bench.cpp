@@ -26,9 +26,9 @@ struct Postings {
       state ^= state >> 27;
       return state * 0x2545F4914F6CDD1DULL;
     };
-    const char* const syllables[] = {"haus", "bau", "ber", "ung", "keit", "lich", "stra",
-                                     "wald", "feld", "zeit", "weg", "the", "ing", "tion",
-                                     "con", "pro", "ver", "ge", "an", "ter", "son", "ford"};
+    const char* const syllables[] = {"haus", "bau",  "ber", "ung", "keit", "lich", "stra", "wald",
+                                     "feld", "zeit", "weg", "the", "ing",  "tion", "con",  "pro",
+                                     "ver",  "ge",   "an",  "ter", "son",  "ford"};
     for (int w = 0; w < 60000; ++w) {
       std::string word;
       for (unsigned parts = 1 + next() % 4; parts > 0; --parts) word += syllables[next() % 22];

@@ -60,7 +60,9 @@ void checkNumber(CmdLineArgument& argument, bool floating) {
     }
   } catch (const kel::err::Error& e) {
     const std::string what = e.what();
-    fuzz::check(what.rfind(floating ? "Floating point argument awaited in <" : "Numeric argument awaited in <", 0) == 0,
+    fuzz::check(what.rfind(floating ? "Floating point argument awaited in <"
+                                    : "Numeric argument awaited in <",
+                           0) == 0,
                 "a value that is no number gives the documented error", what);
   }
 }

@@ -32,7 +32,8 @@ void checkLines(const std::string& path, const std::string& page) {
   unsigned newlines = 0;
   bool afterCut = false;
   while (input.getLine(line)) {
-    if (afterCut) fuzz::check(!line.empty() && line.front() == '<', "a cut piece is followed by '<'");
+    if (afterCut)
+      fuzz::check(!line.empty() && line.front() == '<', "a cut piece is followed by '<'");
     back += line;
     if (input.lineCount() != newlines) {
       newlines = input.lineCount();
@@ -73,7 +74,8 @@ void checkTags(const std::string& path, kel::html_read::BeyondLatin1 beyond) {
                   fuzz::quoted(eater.textBefore));
     }
   } catch (const kel::err::Error& e) {
-    fuzz::check(isReaderError(e, path), "the reader fails only with its documented errors", e.what());
+    fuzz::check(isReaderError(e, path), "the reader fails only with its documented errors",
+                e.what());
   }
 }
 
@@ -93,7 +95,8 @@ void checkWords(const std::string& path) {
   } catch (const kel::err::Error& e) {
     fileError = e.what();
   }
-  fuzz::check(pageError == fileError, "both word readers fail alike", pageError + " / " + fileError);
+  fuzz::check(pageError == fileError, "both word readers fail alike",
+              pageError + " / " + fileError);
   if (pageError != "none") return;
   fuzz::check(std::vector<std::string>(fromFile.begin(), fromFile.end()) == fromPage,
               "the reused page reader finds the words of addFileWords");

@@ -29,15 +29,15 @@
 #include <boost/regex.hpp>
 
 #include "fuzz_util.h"
-#include "kel/file/byte_codec.h"
-#include "kel/file/file_util.h"
-#include "kel/file/mapped_file.h"
 #include "index/global_index.h"
 #include "index/lookup.h"
 #include "index/word_list.h"
 #include "kel/err/error.h"
 #include "kel/file/binary_file.h"
+#include "kel/file/byte_codec.h"
 #include "kel/file/directory.h"
+#include "kel/file/file_util.h"
+#include "kel/file/mapped_file.h"
 
 namespace {
 
@@ -247,7 +247,8 @@ void update(fuzz::Fields& fields) {
     fuzz::writeFile(tree.globalIndex, bytes);
   }
   try {
-    updateGlobalIndex(tree.fileList, tree.indexDir, tree.globalIndex, false, IndexBuild::incremental);
+    updateGlobalIndex(tree.fileList, tree.indexDir, tree.globalIndex, false,
+                      IndexBuild::incremental);
   } catch (const kel::err::Error& e) {
     fuzz::fail("an update over damaged files succeeds", e.what());
   }
@@ -265,7 +266,8 @@ void lookupThroughTable(fuzz::Fields& fields) {
     tree.build(tree.globalIndex);
     return tree.globalIndex;
   }();
-  static const std::string withoutTable = fuzz::writeScratchFile("global_index_whole", fuzz::readWholeFile(withTable));
+  static const std::string withoutTable =
+      fuzz::writeScratchFile("global_index_whole", fuzz::readWholeFile(withTable));
   const unsigned flags = boost::regex::normal | ((fields.byte() & 1) ? boost::regex::icase : 0);
   const std::string search(fields.rest());
   if (search.size() > 64) return;
@@ -295,12 +297,23 @@ void lookupThroughTable(fuzz::Fields& fields) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Fields fields(data, size);
   switch (fields.byte()) {
-    case 'f': fileList(fields.rest()); break;
-    case 'w': wordList(fields.rest()); break;
-    case 'g': lookup(fields); break;
-    case 'u': update(fields); break;
-    case 't': lookupThroughTable(fields); break;
-    default: break;
+    case 'f':
+      fileList(fields.rest());
+      break;
+    case 'w':
+      wordList(fields.rest());
+      break;
+    case 'g':
+      lookup(fields);
+      break;
+    case 'u':
+      update(fields);
+      break;
+    case 't':
+      lookupThroughTable(fields);
+      break;
+    default:
+      break;
   }
   return 0;
 }

@@ -3,9 +3,10 @@
 // Input: one byte of settings (bit 0: ignore case; bits 1-3: the excerpt length; bits 4-5: the
 // size limit), the search string up to the first '\n', then the page.
 // Properties: a page is a result with a finite score of at least 0, or no result (also when the
-// expression engine gives up on it), or fails with one of the reader's two errors; with the hit markup "\x01$$$\x02" the markup is balanced and
-// the highlighted text without it is the excerpt, for the page's excerpt and title as for any
-// text; scoring any text's hits gives a finite score and a window of at least one byte.
+// expression engine gives up on it), or fails with one of the reader's two errors; with the hit
+// markup "\x01$$$\x02" the markup is balanced and the highlighted text without it is the excerpt,
+// for the page's excerpt and title as for any text; scoring any text's hits gives a finite score
+// and a window of at least one byte.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -68,8 +69,7 @@ void checkScore(const std::list<SearchTerm>& terms, const std::string& text) {
   const bool found = scoreHits(hits, first, last, static_cast<unsigned>(terms.size()), score);
   fuzz::check(std::isfinite(score) && score >= 0, "a score is finite and not negative");
   if (!found) return;
-  fuzz::check(first->position <= last->position &&
-                  last->position + last->length > first->position,
+  fuzz::check(first->position <= last->position && last->position + last->length > first->position,
               "a window spans at least one byte from its first to its last hit");
 }
 
@@ -77,8 +77,8 @@ void checkScore(const std::list<SearchTerm>& terms, const std::string& text) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   // Hits are wrapped in single bytes that the pages below never hold, and titles too (-T).
-  const char* const words[] = {(*argc > 0 ? (*argv)[0] : "corvex"), "-T", "-H", "\x01$$$\x02",
-                               "search", "index", "roots"};
+  const char* const words[] = {
+      (*argc > 0 ? (*argv)[0] : "corvex"), "-T", "-H", "\x01$$$\x02", "search", "index", "roots"};
   programInfo.init(7, words);
   return 0;
 }
@@ -118,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     result = searchFile(path, terms, title, text, anchor, maxLength, maxKilobytes, score);
   } catch (const kel::err::Error& e) {
     const std::string what = e.what();
-    fuzz::check(what.rfind("Error in " + path + " (#", 0) == 0, "only the reader's errors end a page",
-                what);
+    fuzz::check(what.rfind("Error in " + path + " (#", 0) == 0,
+                "only the reader's errors end a page", what);
   }
   if (result) {
     fuzz::check(std::isfinite(score) && score >= 0, "a score is finite and not negative");

@@ -70,7 +70,8 @@ void checkUrl(unsigned settings, const std::string& fileName, const std::string&
                 "a URL begins with the -p value", fuzz::quoted(url));
   }
   std::string named = anchor.empty() ? fileName : fileName + "#" + anchor;
-  if ((settings & 7) != 0 || named.find_first_of(std::string("%\0", 2)) != std::string::npos) return;
+  if ((settings & 7) != 0 || named.find_first_of(std::string("%\0", 2)) != std::string::npos)
+    return;
   for (char& c : named) {
     if (c == '\\') c = '/';
   }

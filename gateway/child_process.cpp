@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <sched.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
@@ -114,7 +114,7 @@ class StopSignals {
   int take() const {
     signalfd_siginfo info;
     return ::read(fd_.get(), &info, sizeof info) == sizeof info ? static_cast<int>(info.ssi_signo)
-                                                                 : 0;
+                                                                : 0;
   }
 
  private:
@@ -175,7 +175,7 @@ struct ChildStart {
   }
   const int in = ::open("/dev/null", O_RDONLY);
   if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) fail('s');
-  // Descriptors the server left open to the gateway do not reach the child.
+    // Descriptors the server left open to the gateway do not reach the child.
 #ifdef __linux__
   if (::close_range(3, ~0u, CLOSE_RANGE_CLOEXEC) != 0)
 #endif
@@ -242,8 +242,8 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::vector<std
   const StopSignals stops;
   const pid_t parent = ::getpid();
 
-  ChildStart childStart{args.data(), envp.data(), workDir.c_str(), &limits, out.get(),
-                        err.get(), report.write.get(), parent};
+  ChildStart childStart{args.data(), envp.data(), workDir.c_str(),    &limits,
+                        out.get(),   err.get(),   report.write.get(), parent};
   const pid_t pid = startChild(childStart);
   if (pid < 0) throw kel::err::IOError(argv.at(0), "clone");
   // Also here, so that a kill of the group cannot come before the child made it.
@@ -268,9 +268,10 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::vector<std
     int status;
     ::waitpid(pid, &status, 0);
     errno = failure.error;
-    throw kel::err::IOError(failure.step == 'd' ? workDir : argv[0],
-                            failure.step == 'd' ? "chdir" : failure.step == 'e' ? "exec"
-                                                                                : "set-up");
+    throw kel::err::IOError(failure.step == 'd' ? workDir : argv[0], failure.step == 'd' ? "chdir"
+                                                                     : failure.step == 'e'
+                                                                         ? "exec"
+                                                                         : "set-up");
   }
 
   // The child's end shows on a descriptor of its own (Linux); elsewhere it is looked for every
@@ -331,9 +332,8 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::vector<std
   } else if (WIFEXITED(status)) {
     result.end = ChildResult::End::exited;
     result.status = WEXITSTATUS(status);
-  } else if (WIFSIGNALED(status) &&
-             (WTERMSIG(status) == SIGXCPU ||
-              (WTERMSIG(status) == SIGKILL && cpu >= limits.cpuSeconds))) {
+  } else if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU ||
+                                     (WTERMSIG(status) == SIGKILL && cpu >= limits.cpuSeconds))) {
     result.end = ChildResult::End::timedOut;
   } else {
     result.end = ChildResult::End::signaled;

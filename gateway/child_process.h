@@ -26,16 +26,16 @@ struct ChildLimits {
 
 struct ChildResult {
   enum class End {
-    exited,       // status is the exit status
-    signaled,     // status is the signal number
-    timedOut,     // the CPU or wall-clock limit ended the child
+    exited,         // status is the exit status
+    signaled,       // status is the signal number
+    timedOut,       // the CPU or wall-clock limit ended the child
     tooMuchOutput,  // an output reached maxOutputBytes
-    stopped,      // the parent was asked to stop; status is the signal it was sent
+    stopped,        // the parent was asked to stop; status is the signal it was sent
   };
   End end = End::exited;
   int status = 0;
-  std::string out;  // standard output, complete when end is exited
-  std::string err;  // standard error, at most maxErrorBytes
+  std::string out;        // standard output, complete when end is exited
+  std::string err;        // standard error, at most maxErrorBytes
   long milliseconds = 0;  // wall-clock time from start to reaping
 };
 

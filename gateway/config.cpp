@@ -95,8 +95,8 @@ GatewayConfig readConfig(const std::string& path, const std::string& programDir)
   c.corvex = programDir + "/corvex";
   const std::size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string(".")
-                          : slash == 0              ? std::string("/")
-                                                    : path.substr(0, slash);
+                          : slash == 0               ? std::string("/")
+                                                     : path.substr(0, slash);
   ConfigReader r(path, dir);
   const auto text = [](std::string& field) {
     return [&field](std::string_view v) { field = std::string(v); };

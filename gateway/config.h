@@ -14,27 +14,27 @@
 namespace gateway {
 
 struct GatewayConfig {
-  std::string corvex;       // the program; default: "corvex" beside the gateway
-  std::string indexDir;     // required
-  std::string rootList;     // required
-  std::string indexPrefix;  // -I, empty: none
-  std::string urlExchange;  // -P "old=new", empty: none
-  std::string urlPrefix;    // -p, empty: none
-  std::string extensions;   // -e, empty: Corvex's default
-  unsigned maxFileKb = 150;           // -S
-  unsigned excerptLength = 300;       // -L
+  std::string corvex;                          // the program; default: "corvex" beside the gateway
+  std::string indexDir;                        // required
+  std::string rootList;                        // required
+  std::string indexPrefix;                     // -I, empty: none
+  std::string urlExchange;                     // -P "old=new", empty: none
+  std::string urlPrefix;                       // -p, empty: none
+  std::string extensions;                      // -e, empty: Corvex's default
+  unsigned maxFileKb = 150;                    // -S
+  unsigned excerptLength = 300;                // -L
   std::string highlight = "<mark>$$$</mark>";  // markup of a hit on the page; holds "$$$"
-  unsigned pageSize = 10;             // results per page
-  unsigned maxResults = 200;          // -m
-  unsigned cpuSeconds = 10;           // CPU time of one Corvex run
-  unsigned wallSeconds = 10;          // wall-clock time of one Corvex run
-  unsigned maxQueryBytes = 256;       // of the query as sent (UTF-8)
-  unsigned maxTerms = 10;             // distinct terms
-  bool ignoreCase = true;             // when the request does not say (i)
-  bool allowRegex = false;            // whether re=1 is accepted
-  std::string headerFile;             // HTML put after <body>, empty: a plain site line
-  std::string footerFile;             // HTML put before </body>, empty: none
-  std::string siteTitle = "Search";   // UTF-8, shown in the title and the default header
+  unsigned pageSize = 10;                      // results per page
+  unsigned maxResults = 200;                   // -m
+  unsigned cpuSeconds = 10;                    // CPU time of one Corvex run
+  unsigned wallSeconds = 10;                   // wall-clock time of one Corvex run
+  unsigned maxQueryBytes = 256;                // of the query as sent (UTF-8)
+  unsigned maxTerms = 10;                      // distinct terms
+  bool ignoreCase = true;                      // when the request does not say (i)
+  bool allowRegex = false;                     // whether re=1 is accepted
+  std::string headerFile;                      // HTML put after <body>, empty: a plain site line
+  std::string footerFile;                      // HTML put before </body>, empty: none
+  std::string siteTitle = "Search";            // UTF-8, shown in the title and the default header
 };
 
 // A fault in the configuration: what() is "<file>:<line>: <problem>" (line 0 when the file

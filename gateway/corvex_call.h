@@ -39,7 +39,7 @@ struct CorvexRow {
 
 struct CorvexPage {
   std::vector<CorvexRow> rows;  // in Corvex's order
-  long skipped = 0;  // candidates left unranked when the result limit was reached
+  long skipped = 0;             // candidates left unranked when the result limit was reached
 };
 
 // A page of Corvex that is not complete, or that reports a failure. what() is for the log.

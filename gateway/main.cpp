@@ -163,8 +163,9 @@ Response search(const GatewayConfig& config, const Request& request, RequestLog&
   const std::optional<std::string> q = fields.last("q");
   const std::optional<std::string> i = fields.last("i");
   const std::optional<std::string> re = fields.last("re");
-  const bool ignoreCase = i == std::string("1") ? true : i == std::string("0") ? false
-                                                                              : config.ignoreCase;
+  const bool ignoreCase = i == std::string("1")   ? true
+                          : i == std::string("0") ? false
+                                                  : config.ignoreCase;
   const bool regex = re == std::string("1");
 
   PageFrame frame;
@@ -182,16 +183,16 @@ Response search(const GatewayConfig& config, const Request& request, RequestLog&
 
   if (!method.empty() && method != "GET" && method != "HEAD" && method != "POST") {
     log.outcome = "refused:method";
-    return {405, writer.messagePage("This search cannot be run",
-                                    "Searches are sent with GET or POST.")};
+    return {405,
+            writer.messagePage("This search cannot be run", "Searches are sent with GET or POST.")};
   }
   const auto refuse = [&](const std::string& reason, std::string_view text) {
     log.outcome = "refused:" + reason;
     return Response{400, writer.messagePage("This search cannot be run", text)};
   };
   if (!why.empty()) {
-    return refuse(why, why == "too-long" ? "The request is too long."
-                                         : "The request could not be read.");
+    return refuse(
+        why, why == "too-long" ? "The request is too long." : "The request could not be read.");
   }
   if (!q || q->find_first_not_of(' ') == std::string::npos) return {200, writer.formPage()};
   if (regex && !config.allowRegex) {
@@ -290,8 +291,7 @@ int main() {
     const Request request = readRequest(log.method);
     log.query = request.fields.last("q").value_or("");
     const std::string dir = programDir();
-    const GatewayConfig config =
-        readConfig(configPath(std::getenv("CORVEX_CGI_CONFIG"), dir), dir);
+    const GatewayConfig config = readConfig(configPath(std::getenv("CORVEX_CGI_CONFIG"), dir), dir);
     response = search(config, request, log, head);
   } catch (const ConfigError& e) {
     log.outcome = "error";

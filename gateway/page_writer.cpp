@@ -10,7 +10,8 @@ namespace {
 
 constexpr std::string_view style =
     "body{margin:0}"
-    ".cx-site{padding:.75rem 1rem;border-bottom:1px solid #ddd;font:600 1.1rem system-ui,sans-serif}"
+    ".cx-site{padding:.75rem 1rem;border-bottom:1px solid #ddd;font:600 1.1rem "
+    "system-ui,sans-serif}"
     ".cx{max-width:46rem;margin:0 auto;padding:0 1rem 2rem;"
     "font:1rem/1.5 system-ui,-apple-system,'Segoe UI',Roboto,sans-serif;color:#222}"
     ".cx-form{display:flex;flex-wrap:wrap;gap:.5rem;align-items:center;margin:1rem 0}"
@@ -35,9 +36,7 @@ constexpr std::string_view style =
     ".cx-pages span[aria-current]{background:#245;color:#fff;border-color:#245}"
     ".cx-message{padding:.75rem 1rem;background:#fff4f0;border-left:4px solid #c43}";
 
-std::string quotedQuery(std::string_view query) {
-  return "\u201C" + escaped(query) + "\u201D";
-}
+std::string quotedQuery(std::string_view query) { return "\u201C" + escaped(query) + "\u201D"; }
 
 std::string thousands(unsigned long n) {
   std::string digits = std::to_string(n);
@@ -69,8 +68,9 @@ std::string PageWriter::end() const { return "</main>\n" + frame_.footer + "\n</
 std::string PageWriter::form() const {
   std::string out =
       "<form class=\"cx-form\" method=\"get\" accept-charset=\"UTF-8\" role=\"search\">\n"
-      "<input type=\"search\" name=\"q\" value=\"" + escaped(form_.query) +
-      "\" aria-label=\"Search\"" + (form_.query.empty() ? " autofocus" : "") +
+      "<input type=\"search\" name=\"q\" value=\"" +
+      escaped(form_.query) + "\" aria-label=\"Search\"" +
+      (form_.query.empty() ? " autofocus" : "") +
       ">\n<button type=\"submit\">Search</button>\n"
       "<div class=\"cx-choices\">"
       // The hidden field is sent in any case and the checkbox after it only when ticked, so
@@ -80,8 +80,9 @@ std::string PageWriter::form() const {
   if (form_.ignoreCase) out += " checked";
   out += "> Ignore case</label>";
   if (frame_.allowRegex) {
-    out += "<input type=\"hidden\" name=\"re\" value=\"0\"><label><input type=\"checkbox\" "
-           "name=\"re\" value=\"1\"";
+    out +=
+        "<input type=\"hidden\" name=\"re\" value=\"0\"><label><input type=\"checkbox\" "
+        "name=\"re\" value=\"1\"";
     if (form_.regex) out += " checked";
     out += "> Regular expressions</label>";
   }
@@ -142,8 +143,8 @@ std::string PageWriter::resultsPage(const CorvexPage& page, unsigned long start)
   if (total == 0) {
     out += "No page matched.";
   } else {
-    out += "Results " + thousands(start + 1) + "\u2013" + thousands(last) + " of " +
-           thousands(total);
+    out +=
+        "Results " + thousands(start + 1) + "\u2013" + thousands(last) + " of " + thousands(total);
   }
   if (page.skipped > 0) {
     out += " " + thousands(static_cast<unsigned long>(page.skipped)) +
@@ -191,11 +192,20 @@ std::string plainPage(std::string_view heading, std::string_view text) {
 std::string responseHeader(int status) {
   const char* reason = "OK";
   switch (status) {
-    case 400: reason = "Bad Request"; break;
-    case 405: reason = "Method Not Allowed"; break;
-    case 500: reason = "Internal Server Error"; break;
-    case 503: reason = "Service Unavailable"; break;
-    default: break;
+    case 400:
+      reason = "Bad Request";
+      break;
+    case 405:
+      reason = "Method Not Allowed";
+      break;
+    case 500:
+      reason = "Internal Server Error";
+      break;
+    case 503:
+      reason = "Service Unavailable";
+      break;
+    default:
+      break;
   }
   std::string out = "Status: " + std::to_string(status) + " " + reason + "\r\n";
   if (status == 405) out += "Allow: GET, HEAD, POST\r\n";

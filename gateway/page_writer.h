@@ -15,11 +15,11 @@ namespace gateway {
 
 // What the site owner fixed for every page.
 struct PageFrame {
-  std::string siteTitle = "Search";  // UTF-8 text
-  std::string header;                // HTML; empty: a line with the site title
-  std::string footer;                // HTML
+  std::string siteTitle = "Search";            // UTF-8 text
+  std::string header;                          // HTML; empty: a line with the site title
+  std::string footer;                          // HTML
   std::string highlight = "<mark>$$$</mark>";  // HTML around a hit, "$$$" the hit
-  bool allowRegex = false;           // the form offers re
+  bool allowRegex = false;                     // the form offers re
   unsigned pageSize = 10;
 };
 

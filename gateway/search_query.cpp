@@ -42,19 +42,28 @@ std::string literalPattern(const std::string& term) {
 const char* patternFault(boost::regex_constants::error_type code) {
   namespace rc = boost::regex_constants;
   switch (code) {
-    case rc::error_paren: return "a parenthesis is not closed or not opened";
-    case rc::error_brack: return "a bracket [ ] is not closed";
+    case rc::error_paren:
+      return "a parenthesis is not closed or not opened";
+    case rc::error_brack:
+      return "a bracket [ ] is not closed";
     case rc::error_brace:
-    case rc::error_badbrace: return "a repeat count { } is malformed";
-    case rc::error_badrepeat: return "*, + or ? follows nothing that can be repeated";
-    case rc::error_escape: return "a backslash escapes nothing that is known";
-    case rc::error_range: return "a character range is malformed";
+    case rc::error_badbrace:
+      return "a repeat count { } is malformed";
+    case rc::error_badrepeat:
+      return "*, + or ? follows nothing that can be repeated";
+    case rc::error_escape:
+      return "a backslash escapes nothing that is known";
+    case rc::error_range:
+      return "a character range is malformed";
     case rc::error_ctype:
-    case rc::error_collate: return "a character class name is unknown";
+    case rc::error_collate:
+      return "a character class name is unknown";
     case rc::error_complexity:
     case rc::error_stack:
-    case rc::error_space: return "it is too complex";
-    default: return "it does not compile";
+    case rc::error_space:
+      return "it is too complex";
+    default:
+      return "it does not compile";
   }
 }
 
@@ -153,8 +162,9 @@ SearchQuery makeSearchQuery(std::string_view q, const QueryOptions& options) {
   }
   for (const char32_t c : chars) {
     if (isControl(c)) {
-      throw QueryRefused("control", "The search holds control characters, which cannot be "
-                                    "searched.");
+      throw QueryRefused("control",
+                         "The search holds control characters, which cannot be "
+                         "searched.");
     }
   }
   if (!beyond.empty()) {
@@ -195,9 +205,9 @@ SearchQuery makeSearchQuery(std::string_view q, const QueryOptions& options) {
       try {
         boost::regex(foldAsCorvex(term, options.ignoreCase), flags);
       } catch (const boost::regex_error& e) {
-        throw QueryRefused("pattern", "The pattern " + quoted(latin1ToUtf8(term)) +
-                                          " is not a valid regular expression: " +
-                                          patternFault(e.code()) + ".");
+        throw QueryRefused(
+            "pattern", "The pattern " + quoted(latin1ToUtf8(term)) +
+                           " is not a valid regular expression: " + patternFault(e.code()) + ".");
       }
     }
   }

@@ -19,13 +19,20 @@ bool isMangled(char c) {
 
 char codeOf(char c) {
   switch (c) {
-    case '\\': return 'b';
-    case '/': return 's';
-    case '.': return 'd';
-    case ':': return 'c';
-    case ' ': return 'w';
-    case '-': return 'h';
-    default: return 'u';
+    case '\\':
+      return 'b';
+    case '/':
+      return 's';
+    case '.':
+      return 'd';
+    case ':':
+      return 'c';
+    case ' ':
+      return 'w';
+    case '-':
+      return 'h';
+    default:
+      return 'u';
   }
 }
 

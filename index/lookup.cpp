@@ -6,14 +6,14 @@
 #include <iterator>
 
 #include "app/options.h"
-#include "kel/file/byte_codec.h"
-#include "kel/file/file_util.h"
-#include "kel/file/mapped_file.h"
 #include "index/global_index.h"
 #include "index/lookup_table.h"
 #include "index/word_extraction.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
+#include "kel/file/byte_codec.h"
+#include "kel/file/file_util.h"
+#include "kel/file/mapped_file.h"
 
 namespace {
 
@@ -89,7 +89,8 @@ boost::regex compile(const std::string& term, unsigned flags) {
   } catch (const boost::regex_error& e) {
     const auto code = e.code();
     if (code == boost::regex_constants::error_complexity ||
-        code == boost::regex_constants::error_stack || code == boost::regex_constants::error_space) {
+        code == boost::regex_constants::error_stack ||
+        code == boost::regex_constants::error_space) {
       throw TermTooComplex(term, e.what());
     }
     throw kel::err::Error("Invalid search term '" + term + "': " + e.what());
@@ -102,7 +103,8 @@ TermTooComplex::TermTooComplex(const std::string& term, const std::string& reaso
     : kel::err::Error("Search term '" + term + "' is too complex: " + reason) {}
 
 SearchTerm::SearchTerm(const std::string& t, unsigned flags)
-    : term((flags & boost::regex::icase) ? lowerCaseTerm(t) : t), expression(compile(term, flags)) {}
+    : term((flags & boost::regex::icase) ? lowerCaseTerm(t) : t),
+      expression(compile(term, flags)) {}
 
 WordMatcher::WordMatcher(const SearchTerm& term)
     : expression_(&term.expression), literal_(isPlainText(term.term)) {
@@ -114,7 +116,8 @@ WordMatcher::WordMatcher(const SearchTerm& term)
     const std::string_view t = term.term;
     if (ignoreCase_ || hasTopLevelAlternative(t)) return;
     std::size_t end = t.find_first_of(regexMetacharacters);
-    if (end != std::string_view::npos && end > 0 && std::string_view("*+?{").find(t[end]) != std::string_view::npos) {
+    if (end != std::string_view::npos && end > 0 &&
+        std::string_view("*+?{").find(t[end]) != std::string_view::npos) {
       --end;
     }
     prefix_ = std::string(t.substr(0, end));
@@ -176,7 +179,8 @@ class GlobalIndexReader : public PathSource {
  public:
   GlobalIndexReader(const std::string& path, std::ostream* verbose) : name_(path) {
     struct stat status;
-    file_ = std::make_unique<kel::file::MappedFile>(path, &status, kel::file::MappedFile::Read::parts);
+    file_ =
+        std::make_unique<kel::file::MappedFile>(path, &status, kel::file::MappedFile::Read::parts);
     bytes_ = file_->view();
     std::string why;
     table_ = LookupTable::open(lookupTablePath(path), bytes_, status, why);
@@ -252,10 +256,12 @@ class GlobalIndexReader : public PathSource {
       const std::string& prefix = matcher.prefix();
       unsigned w = prefix.empty() ? 0 : lowerBound(prefix);
       if (w < table_->wordCount()) {
-        for (LookupTable::Cursor cursor = table_->at(w); w < table_->wordCount(); ++w, cursor.next()) {
+        for (LookupTable::Cursor cursor = table_->at(w); w < table_->wordCount();
+             ++w, cursor.next()) {
           const std::string_view word = wordAt(cursor.offset(), cursor.length());
           if (word.compare(0, prefix.size(), prefix) != 0) break;  // past the range
-          if (matches(matcher, term, word)) matched.push_back({w, t, cursor.offset(), cursor.length()});
+          if (matches(matcher, term, word))
+            matched.push_back({w, t, cursor.offset(), cursor.length()});
           if (matcher.isExact()) break;  // the one word that can match
         }
       }
@@ -445,7 +451,8 @@ LookupResult searchGlobalIndex(unsigned flags) {
                      optVerbose.isActive() ? &std::cerr : nullptr, std::cerr);
 }
 
-void searchGlobalIndex(std::list<SearchTerm>& terms, unsigned flags, std::list<std::string>& files) {
+void searchGlobalIndex(std::list<SearchTerm>& terms, unsigned flags,
+                       std::list<std::string>& files) {
   LookupResult found = searchGlobalIndex(flags);
   terms.splice(terms.end(), found.terms);
   files.splice(files.end(), found.candidates.paths());

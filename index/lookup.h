@@ -71,9 +71,9 @@ class WordMatcher {
   const boost::regex* expression_;
   bool literal_ = false;
   bool ignoreCase_ = false;
-  std::string text_;               // the literal, folded when case is ignored
-  std::string prefix_;             // what every word the expression matches begins with
-  std::array<char, 256> fold_{};   // the expression's own case folding
+  std::string text_;              // the literal, folded when case is ignored
+  std::string prefix_;            // what every word the expression matches begins with
+  std::array<char, 256> fold_{};  // the expression's own case folding
 };
 
 // Gives the path of a file of one global index by its number.

@@ -47,13 +47,20 @@ bool acceptWord(std::string_view word) {
 char entityReplacement(std::string_view name) {
   if (name.size() >= 4 && name.compare(1, 3, "uml") == 0) {
     switch (name[0]) {
-      case 'A': return '\xC4';
-      case 'O': return '\xD6';
-      case 'U': return '\xDC';
-      case 'a': return '\xE4';
-      case 'o': return '\xF6';
-      case 'u': return '\xFC';
-      default: return 0;
+      case 'A':
+        return '\xC4';
+      case 'O':
+        return '\xD6';
+      case 'U':
+        return '\xDC';
+      case 'a':
+        return '\xE4';
+      case 'o':
+        return '\xF6';
+      case 'u':
+        return '\xFC';
+      default:
+        return 0;
     }
   }
   return name == "szlig" ? '\xDF' : 0;
@@ -175,8 +182,8 @@ class DistinctWords {
       const Slot& slot = slots_[i];
       // Equal heads settle words of up to 8 bytes; only longer ones compare their rest.
       if (slot.hash == hash && slot.length == length && slot.head == key.head &&
-          (length <= 8 || std::memcmp(arena_.data() + slot.offset + 8, word.data() + 8,
-                                      length - 8) == 0)) {
+          (length <= 8 ||
+           std::memcmp(arena_.data() + slot.offset + 8, word.data() + 8, length - 8) == 0)) {
         return;
       }
       i = (i + 1) & (slots_.size() - 1);

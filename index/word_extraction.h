@@ -51,7 +51,8 @@ void addPageText(std::set<std::string>& words, std::string text);
 // tag, text after the last tag and attribute values are not read; a file without such a tag has
 // no words. A page that declares UTF-8 is read as Latin-1 with every character beyond Latin-1 a
 // separator, and its character references are resolved by HTML's rules instead of
-// decodeEntities (a reference beyond Latin-1 separating words too). Throws what kel::html_read::HTML_Eater throws; words then holds what was read so far.
+// decodeEntities (a reference beyond Latin-1 separating words too). Throws what
+// kel::html_read::HTML_Eater throws; words then holds what was read so far.
 void addFileWords(std::set<std::string>& words, const std::string& fileName);
 
 // Reads the words of page after page as addFileWords does, keeping its buffers from one page to

@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "app/options.h"
-#include "kel/file/byte_codec.h"
-#include "kel/file/file_util.h"
-#include "kel/file/mapped_file.h"
 #include "index/word_extraction.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
 #include "kel/file/binary_file.h"
+#include "kel/file/byte_codec.h"
+#include "kel/file/file_util.h"
+#include "kel/file/mapped_file.h"
 
 using kel::file::Directory;
 
@@ -66,7 +66,8 @@ std::set<std::string> listIndexDirectory(const std::string& indexDir) {
   std::map<std::string, Directory> listing;
   kel::file::scanDirectory(listing, indexDir, false, false, acceptIndexDirectoryEntry, nullptr);
   std::set<std::string> names;
-  for (const auto& entry : listing) names.insert(entry.second.files.begin(), entry.second.files.end());
+  for (const auto& entry : listing)
+    names.insert(entry.second.files.begin(), entry.second.files.end());
   return names;
 }
 

@@ -48,7 +48,8 @@ class WordListConsumer {
   // Before the records of dir. written tells whether this update has just written the word
   // list; bytes are the word list whose records follow (valid until endDirectory). Returning
   // false skips dir's records (the consumer has them already); endDirectory follows all the same.
-  virtual bool beginDirectory(const kel::file::Directory& dir, bool written, std::string_view bytes) {
+  virtual bool beginDirectory(const kel::file::Directory& dir, bool written,
+                              std::string_view bytes) {
     (void)dir, (void)written, (void)bytes;
     return true;
   }
@@ -74,11 +75,11 @@ void feedWordList(std::string_view bytes, const kel::file::Directory& dir,
 // a removal that fails is reported as "Warning: remove <path>failed!" on std::cerr and skipped.
 // Directories of the other file lists in indexDir ("files", "<prefix>_files") count as known for
 // the choice of names. Temporaries of index files whose writing process no longer exists (runs
-// killed in the middle of a write) are removed. With verbose, the progress lines of writeWordList go to std::cerr.
-// With consumer, every directory's (up-to-date) word list is handed to it, in table order, as
-// the bytes that were read or written.
-// Throws kel::err::IOError when a word list cannot be written or indexDir cannot be listed;
-// word lists written for earlier directories remain.
+// killed in the middle of a write) are removed. With verbose, the progress lines of writeWordList
+// go to std::cerr. With consumer, every directory's (up-to-date) word list is handed to it, in
+// table order, as the bytes that were read or written. Throws kel::err::IOError when a word list
+// cannot be written or indexDir cannot be listed; word lists written for earlier directories
+// remain.
 unsigned updateWordLists(const std::string& indexDir,
                          const std::map<std::string, kel::file::Directory>& dirs, bool verbose,
                          WordListConsumer* consumer);

@@ -50,7 +50,8 @@ std::vector<WordTable::View> WordTable::sorted() const {
                          std::string_view(reinterpret_cast<const char*>(entry.numbers.data()),
                                           entry.numbers.size())});
   }
-  std::sort(views.begin(), views.end(), [](const View& a, const View& b) { return a.word < b.word; });
+  std::sort(views.begin(), views.end(),
+            [](const View& a, const View& b) { return a.word < b.word; });
   return views;
 }
 

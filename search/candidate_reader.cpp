@@ -15,7 +15,8 @@ CandidateReader::CandidateReader(const Candidates& candidates, const std::list<S
                                  const ResultTextOptions& options, unsigned threads)
     : candidates_(candidates), terms_(terms), options_(options), outcomes_(candidates.size()) {
   // With one thread (or one candidate) the caller reads each candidate itself when it asks.
-  threads = std::min<unsigned>(threads, static_cast<unsigned>(std::min<std::size_t>(candidates.size(), kAhead)));
+  threads = std::min<unsigned>(
+      threads, static_cast<unsigned>(std::min<std::size_t>(candidates.size(), kAhead)));
   if (threads < 2) return;
   threads_.reserve(threads);
   for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });

@@ -44,10 +44,11 @@ inline bool operator<(const Fundstelle& a, const Fundstelle& b) {
 using Fundstellen = std::set<Fundstelle>;
 
 // Adds every match of every term in [begin, end) to hits, terms numbered from 0 in list order; a
-// match of a stretch that already has a hit adds its term to that hit. After each match the search restarts one byte after the match's first byte, so overlapping
-// matches of a term are all found. Returns true when at least one match was found, also when
-// every match was already in the set. Throws TermTooComplex when the expression engine gives up
-// on a term in this text; hits found until then stay in the set.
+// match of a stretch that already has a hit adds its term to that hit. After each match the search
+// restarts one byte after the match's first byte, so overlapping matches of a term are all found.
+// Returns true when at least one match was found, also when every match was already in the set.
+// Throws TermTooComplex when the expression engine gives up on a term in this text; hits found
+// until then stay in the set.
 bool findHits(const char* begin, const char* end, Fundstellen& hits,
               const std::list<SearchTerm>& terms);
 

@@ -9,9 +9,9 @@
 #include <iterator>
 
 #include "app/options.h"
+#include "index/word_extraction.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
-#include "index/word_extraction.h"
 #include "kel/html_read/char_refs.h"
 #include "kel/html_read/html_eater.h"
 #include "search/hits.h"
@@ -28,10 +28,9 @@ const char* const noBodyText = "has no body";
 // shows as written. The view is into the reader or into scratch.
 std::string_view readerText(const kel::html_read::HTML_Eater& eater, std::string& scratch) {
   const std::string_view text = eater.textBefore;
-  const bool changed =
-      eater.utf8()
-          ? kel::html_read::resolveCharRefs(text, scratch, kel::html_read::BeyondLatin1::reference)
-          : decodeUmlautEntities(text, scratch);
+  const bool changed = eater.utf8() ? kel::html_read::resolveCharRefs(
+                                          text, scratch, kel::html_read::BeyondLatin1::reference)
+                                    : decodeUmlautEntities(text, scratch);
   return changed ? std::string_view(scratch) : text;
 }
 
@@ -41,7 +40,8 @@ std::size_t findName(std::string_view attributes) {
   for (std::size_t eq = attributes.find('=', 4); eq != std::string_view::npos;
        eq = attributes.find('=', eq + 1)) {
     const char* const p = attributes.data() + eq - 4;
-    if ((p[0] | 0x20) == 'n' && (p[1] | 0x20) == 'a' && (p[2] | 0x20) == 'm' && (p[3] | 0x20) == 'e') {
+    if ((p[0] | 0x20) == 'n' && (p[1] | 0x20) == 'a' && (p[2] | 0x20) == 'm' &&
+        (p[3] | 0x20) == 'e') {
       return eq - 4;
     }
   }

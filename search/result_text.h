@@ -20,11 +20,11 @@ using NamedAnchors = std::list<NamedAnchor>;
 
 // How candidates are read: the values of -L, -S, -H, -T and -v.
 struct ResultTextOptions {
-  int maxLength = 300;             // excerpt length in bytes
-  int maxKilobytes = 150;          // larger files are not searched for an excerpt
+  int maxLength = 300;                // excerpt length in bytes
+  int maxKilobytes = 150;             // larger files are not searched for an excerpt
   std::string markup = "<b>$$$</b>";  // around every hit, the hit in place of "$$$"
-  bool highlightTitle = false;     // wrap the hits of the title too
-  std::ostream* log = nullptr;     // "Search in ..." and "Skipping ..." lines, or none
+  bool highlightTitle = false;        // wrap the hits of the title too
+  std::ostream* log = nullptr;        // "Search in ..." and "Skipping ..." lines, or none
 };
 
 // What reading one candidate gives.

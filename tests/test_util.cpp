@@ -74,7 +74,8 @@ std::vector<std::string> listDirectory(const std::string& path) {
   DIR* d = opendir(path.c_str());
   if (!d) return names;
   while (dirent* e = readdir(d)) {
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+      names.push_back(e->d_name);
   }
   closedir(d);
   std::sort(names.begin(), names.end());
@@ -124,6 +125,8 @@ std::string bytes(std::initializer_list<int> values) {
   return s;
 }
 
-std::string str(const std::string& text) { return bytes({static_cast<int>(text.size() * 2)}) + text; }
+std::string str(const std::string& text) {
+  return bytes({static_cast<int>(text.size() * 2)}) + text;
+}
 
 }  // namespace testutil

@@ -6,7 +6,8 @@
 
 namespace kel::cmdline {
 
-CmdLineOption::CmdLineOption(char letter, const char* help) : CmdLineHelpText(help), letter_(letter) {
+CmdLineOption::CmdLineOption(char letter, const char* help)
+    : CmdLineHelpText(help), letter_(letter) {
   optionList().push_back(this);
 }
 

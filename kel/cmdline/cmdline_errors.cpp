@@ -2,7 +2,8 @@
 
 #include "kel/cmdline/program_info.h"
 
-InfoError::InfoError(bool isError, const std::string& what, const kel::cmdline::ProgramInfo* program)
+InfoError::InfoError(bool isError, const std::string& what,
+                     const kel::cmdline::ProgramInfo* program)
     : kel::err::Error(isError, what), program_(program) {}
 
 void InfoError::print(std::ostream& os) const {

@@ -120,8 +120,8 @@ void checkMissing(ArgumentCursor cursor, const ProgramInfo* info) {
   std::string missing;
   for (; cursor != argumentList().end(); ++cursor) {
     auto* repeatable = dynamic_cast<RepeatableCmdLineArgument*>(*cursor);
-    const bool satisfied = repeatable && repeatable->count() >= repeatable->minCount() &&
-                           repeatable->accepts(nullptr);
+    const bool satisfied =
+        repeatable && repeatable->count() >= repeatable->minCount() && repeatable->accepts(nullptr);
     if (!satisfied) missing += " " + (*cursor)->usageName();
   }
   if (!missing.empty()) throw InfoError(true, "Missing arguments:" + missing, info);
@@ -156,8 +156,8 @@ void ProgramInfo::readShortOptions(const std::string& word, int& i, int argc,
       value = argv[i] ? argv[i] : "";
     }
     if (value.empty()) {
-      throw InfoError(true, std::string("Option -") + c + " awaits argument " + argument->usageName(),
-                      info);
+      throw InfoError(
+          true, std::string("Option -") + c + " awaits argument " + argument->usageName(), info);
     }
     argument->setValue(value, false);
     return;
@@ -224,14 +224,14 @@ void ProgramInfo::locateProgram(const char* argv0) {
     if (tryProgramLocation(dir + "/" + called)) return;
   }
   if (programPath_.empty()) {
-    throw err::Error(format("Can't detect location of %s.exe -- please call with full pathname",
-                            name_.c_str()));
+    throw err::Error(
+        format("Can't detect location of %s.exe -- please call with full pathname", name_.c_str()));
   }
 }
 
 bool ProgramInfo::tryProgramLocation(const std::string& candidate) {
-  const std::string path = file::pathSeparator == '\\' ? file::toWindowsPath(candidate)
-                                                       : file::toPosixPath(candidate);
+  const std::string path =
+      file::pathSeparator == '\\' ? file::toWindowsPath(candidate) : file::toPosixPath(candidate);
   assertNotNull(path.size());
   if (!file::isFile(path) && !file::isFile(path + ".exe")) return false;
   programPath_ = file::dirName(path);
@@ -303,8 +303,8 @@ void ProgramInfo::exclude(CmdLineOption* const first[], CmdLineOption* const sec
     for (CmdLineOption* const* b = second; *b; ++b) {
       if (*b != *a && (*b)->isGiven()) {
         throw InfoError(true,
-                        std::string("Option -") + (*a)->letter() + " can't be used together with -" +
-                            (*b)->letter(),
+                        std::string("Option -") + (*a)->letter() +
+                            " can't be used together with -" + (*b)->letter(),
                         this);
       }
     }
@@ -314,7 +314,8 @@ void ProgramInfo::exclude(CmdLineOption* const first[], CmdLineOption* const sec
 void ProgramInfo::requireOne(CmdLineOption* const options[]) const {
   int given = 0;
   const std::string list = countOptions(options, given, "or", false);
-  if (given == 0) throw InfoError(true, "You have to specify one of the options" + list + ".", this);
+  if (given == 0)
+    throw InfoError(true, "You have to specify one of the options" + list + ".", this);
 }
 
 void ProgramInfo::needs(const CmdLineOption& required, const CmdLineOption& dependent) const {

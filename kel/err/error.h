@@ -28,7 +28,8 @@ class Error : public std::runtime_error {
   const char* what() const noexcept override;
   // Writes "\n", message(), "\n" to os; does not flush.
   virtual void print(std::ostream& os) const;
-  // The complete printable text: "Error in <where>: <what>" or, for a plain line, "<where>: <what>".
+  // The complete printable text: "Error in <where>: <what>" or, for a plain line, "<where>:
+  // <what>".
   virtual std::string message() const;
 
   // Replaces the default location of errors created from now on; returns the one replaced.

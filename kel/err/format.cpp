@@ -33,7 +33,8 @@ std::string format(const char* fmt, ...) {
     if (length < 0) {
       // The C library reports a text it cannot produce at all (an invalid conversion, more than
       // INT_MAX bytes); a bigger buffer would not help, so growing would never end.
-      throw std::runtime_error(std::string("Cannot format \"") + fmt + "\": " + std::strerror(errno));
+      throw std::runtime_error(std::string("Cannot format \"") + fmt +
+                               "\": " + std::strerror(errno));
     }
     // Grow by half of the size until the text and its NUL fit; the sizes are those of growing one
     // step per attempt, without formatting again at each step.

@@ -10,7 +10,8 @@
 
 namespace kel {
 
-// Throws the assertion error for condition, file (any path; only its base name is reported) and line.
+// Throws the assertion error for condition, file (any path; only its base name is reported) and
+// line.
 [[noreturn]] void assertionFailed(const char* condition, const char* file, int line);
 
 }  // namespace kel

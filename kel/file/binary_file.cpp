@@ -65,7 +65,8 @@ bool linkTemporary(int fd, const std::string& name, std::string& temporary) {
   const std::string source = "/proc/self/fd/" + std::to_string(fd);
   for (;;) {
     temporary = nextTemporaryName(name);
-    if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0)
+      return true;
     if (errno != EEXIST) {
       temporary.clear();
       return false;
@@ -236,7 +237,8 @@ void read(BinaryFile& file, bool& value) {
 
 void write(BinaryFile& file, int value) {
   if (value == INT_MIN) outOfRange(file.name());
-  file.writeUInt(value >= 0 ? 2u * static_cast<unsigned>(value) : 2u * static_cast<unsigned>(-value) + 1u);
+  file.writeUInt(value >= 0 ? 2u * static_cast<unsigned>(value)
+                            : 2u * static_cast<unsigned>(-value) + 1u);
 }
 
 void read(BinaryFile& file, int& value) {
@@ -253,7 +255,9 @@ void write(BinaryFile& file, std::string_view value) {
 
 void write(BinaryFile& file, const std::string& value) { write(file, std::string_view(value)); }
 
-void write(BinaryFile& file, const char* value) { write(file, std::string_view(value ? value : "")); }
+void write(BinaryFile& file, const char* value) {
+  write(file, std::string_view(value ? value : ""));
+}
 
 void read(BinaryFile& file, std::string& value) { value.assign(file.readStringView()); }
 

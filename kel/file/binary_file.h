@@ -3,7 +3,6 @@
 #ifndef CORVEX_KEL_FILE_BINARY_FILE_H
 #define CORVEX_KEL_FILE_BINARY_FILE_H
 
-
 #include <sys/stat.h>
 
 #include <cstddef>
@@ -38,9 +37,10 @@ class BinaryStoreable {
 // no name until close() where the system allows (so a killed writer leaves nothing behind);
 // otherwise, and for the moment of the rename, it is <name>.tmp.<pid>.<n>, never ending in
 // ".index". Until then an earlier file <name> stays as it was. A failure to write, flush or
-// rename throws kel::err::IOError naming <name> and removes the temporary. If the object is destroyed without close(): with no exception on its way out the
-// destructor closes (errors are swallowed); while an exception unwinds the stack it only removes
-// the temporary, so the earlier file is kept.
+// rename throws kel::err::IOError naming <name> and removes the temporary. If the object is
+// destroyed without close(): with no exception on its way out the destructor closes (errors are
+// swallowed); while an exception unwinds the stack it only removes the temporary, so the earlier
+// file is kept.
 //
 // Open failures throw kel::err::IOError(name).
 class BinaryFile : kel_boost::noncopyable {

@@ -71,11 +71,16 @@ inline std::size_t encodeUInt(unsigned value, char* out) {
 inline unsigned decodeUInt(const unsigned char* p) {
   const unsigned b0 = p[0];
   switch (uintLength(p[0])) {
-    case 1: return b0;
-    case 2: return ((b0 & 0x3Fu) << 8) | p[1];
-    case 3: return ((b0 & 0x1Fu) << 16) | (unsigned{p[1]} << 8) | p[2];
-    case 4: return ((b0 & 0x0Fu) << 24) | (unsigned{p[1]} << 16) | (unsigned{p[2]} << 8) | p[3];
-    default: return (unsigned{p[1]} << 24) | (unsigned{p[2]} << 16) | (unsigned{p[3]} << 8) | p[4];
+    case 1:
+      return b0;
+    case 2:
+      return ((b0 & 0x3Fu) << 8) | p[1];
+    case 3:
+      return ((b0 & 0x1Fu) << 16) | (unsigned{p[1]} << 8) | p[2];
+    case 4:
+      return ((b0 & 0x0Fu) << 24) | (unsigned{p[1]} << 16) | (unsigned{p[2]} << 8) | p[3];
+    default:
+      return (unsigned{p[1]} << 24) | (unsigned{p[2]} << 16) | (unsigned{p[3]} << 8) | p[4];
   }
 }
 
@@ -109,7 +114,9 @@ class ByteReader {
   ByteReader(std::string_view bytes, std::string name) : bytes_(bytes), name_(std::move(name)) {}
 
   // Continues reading at position (at most the end).
-  void skipTo(std::size_t position) { position_ = position < bytes_.size() ? position : bytes_.size(); }
+  void skipTo(std::size_t position) {
+    position_ = position < bytes_.size() ? position : bytes_.size();
+  }
 
   bool atEnd() const { return position_ >= bytes_.size(); }
   std::size_t position() const { return position_; }

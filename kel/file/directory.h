@@ -46,10 +46,10 @@ class Directory : public BinaryStoreable {
   // record; the object may then hold part of the record.
   void readFrom(BinaryFile& file, int version) override;
 
-  std::string path;              // the directory as scanned: a root as given, below it joined
-  std::set<std::string> files;   // accepted names, ascending byte order
-  time_t oldest = 0;             // 0 while files is empty
-  time_t newest = 0;             // 0 while files is empty
+  std::string path;             // the directory as scanned: a root as given, below it joined
+  std::set<std::string> files;  // accepted names, ascending byte order
+  time_t oldest = 0;            // 0 while files is empty
+  time_t newest = 0;            // 0 while files is empty
 };
 
 // A scan's filter: directory is the path of the directory holding the entry (for a followed
@@ -75,7 +75,8 @@ bool acceptAnyDirectory(const std::string& directory, const char* name, const st
 // cannot be examined ("stat failed") or a link target cannot be examined; the map keeps the
 // entries made until then.
 void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& path, bool recursive,
-                   bool followLinks, const FileFilter& acceptFile, const DirFilter& acceptDir, std::ostream* log);
+                   bool followLinks, const FileFilter& acceptFile, const DirFilter& acceptDir,
+                   std::ostream* log);
 // The same with acceptAnyDirectory as directory filter.
 void scanDirectory(std::map<std::string, Directory>& dirs, const std::string& path, bool recursive,
                    bool followLinks, const FileFilter& acceptFile, std::ostream* log);

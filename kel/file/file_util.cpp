@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "kel/err/error.h"
-#include "kel/file/descriptor.h"
 #include "kel/err/format.h"
+#include "kel/file/descriptor.h"
 
 namespace kel::file {
 
@@ -79,7 +79,8 @@ std::string temporaryFileName() {
 std::string driveLetterForm(const std::string& directory) {
   static const char prefix[] = "/cygdrive/";
   const std::size_t length = sizeof prefix - 1;
-  if (directory.size() <= length || compareNoCaseN(directory.c_str(), prefix, length) != 0) return directory;
+  if (directory.size() <= length || compareNoCaseN(directory.c_str(), prefix, length) != 0)
+    return directory;
   return format("%c:%s", directory[length], directory.c_str() + length + 1);
 }
 

@@ -16,8 +16,8 @@
 
 namespace kel::file {
 
-off_t fileSize(const std::string& path);            // throws IOError(path, "stat")
-time_t modificationTime(const std::string& path);   // throws IOError(path, "stat")
+off_t fileSize(const std::string& path);           // throws IOError(path, "stat")
+time_t modificationTime(const std::string& path);  // throws IOError(path, "stat")
 // Sets the modification time and keeps the access time; throws IOError(path, "stat") or
 // IOError(path, "utime").
 void setModificationTime(const std::string& path, time_t t);

@@ -34,7 +34,10 @@ int openOrThrow(const std::string& name) {
 }  // namespace
 
 InputFile::InputFile(const std::string& name, unsigned blockSize)
-    : name_(name), fd_(openOrThrow(name)), ownsFd_(true), blockSize_(blockSize > 0 ? blockSize : 1) {
+    : name_(name),
+      fd_(openOrThrow(name)),
+      ownsFd_(true),
+      blockSize_(blockSize > 0 ? blockSize : 1) {
   nextBlock();
 }
 
@@ -66,7 +69,8 @@ bool InputFile::load(std::uint64_t end) {
     dataStart_ = lineStart_;
   }
   while (loaded < end && !atEnd_) {
-    const std::size_t want = std::max<std::size_t>(kReadSize, static_cast<std::size_t>(end - loaded));
+    const std::size_t want =
+        std::max<std::size_t>(kReadSize, static_cast<std::size_t>(end - loaded));
     if (capacity_ - size_ < want) {
       const std::size_t capacity = std::max(capacity_ * 2, size_ + want);
       std::unique_ptr<char[]> grown(new char[capacity]);
@@ -106,8 +110,8 @@ std::size_t InputFile::findCut(std::string_view line) const {
   // to look further; a long line without a cut then costs no rescan of the whole line per block.
   const long long lastStart = static_cast<long long>(wrapWidth_) - breakOffset_;
   if (lastStart < 0) return 0;
-  const std::string_view window =
-      line.substr(0, std::min(line.size(), static_cast<std::size_t>(lastStart) + breakText_.size()));
+  const std::string_view window = line.substr(
+      0, std::min(line.size(), static_cast<std::size_t>(lastStart) + breakText_.size()));
   std::size_t best = 0;
   for (std::size_t start = 0; start < wrapWidth_;) {
     const std::size_t i = window.find(breakText_, start);
@@ -154,9 +158,9 @@ bool InputFile::getLine(std::string_view& line) {
       // Only the first wrapWidth - breakOffset + |breakText| bytes of the line can hold a cut: at
       // least wrapWidth + 1 bytes are looked at, so every cut (at most wrapWidth) lies inside the
       // line, whatever the offset.
-      const long long reach = std::max(
-          static_cast<long long>(wrapWidth_) + 1,
-          static_cast<long long>(wrapWidth_) - breakOffset_ + static_cast<long long>(breakText_.size()));
+      const long long reach = std::max(static_cast<long long>(wrapWidth_) + 1,
+                                       static_cast<long long>(wrapWidth_) - breakOffset_ +
+                                           static_cast<long long>(breakText_.size()));
       const std::uint64_t wanted =
           reach > static_cast<long long>(seen) ? static_cast<std::uint64_t>(reach) - seen : 0;
       const std::uint64_t taken = std::min<std::uint64_t>(available, wanted);

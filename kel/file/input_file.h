@@ -71,8 +71,8 @@ class InputFile : kel_boost::noncopyable {
   // All offsets are into the file.
   std::uint64_t blockStart_ = 0;
   std::uint64_t blockEnd_ = 0;
-  std::uint64_t lineStart_ = 0;  // the next line begins here
-  std::uint64_t resume_ = 0;     // and its bytes up to here were seen already (after a cut)
+  std::uint64_t lineStart_ = 0;       // the next line begins here
+  std::uint64_t resume_ = 0;          // and its bytes up to here were seen already (after a cut)
   bool blockWithoutNewline_ = false;  // no newline lies between resume_ and blockEnd_
   unsigned wrapWidth_ = 0;
   std::string breakText_;

@@ -82,9 +82,8 @@ Lnk::Lnk(const std::string& path) : path_(path) {
   isDirectory_ = (file.u32(kFileAttributes) & kDirectoryAttribute) != 0;
   if (!hasLinkInfo_) return;
 
-  const std::size_t linkInfo = (linkFlags & kHasLinkTargetIDList)
-                                   ? kHeaderSize + 2 + file.u16(kHeaderSize)
-                                   : kHeaderSize;
+  const std::size_t linkInfo =
+      (linkFlags & kHasLinkTargetIDList) ? kHeaderSize + 2 + file.u16(kHeaderSize) : kHeaderSize;
   const std::uint32_t linkInfoFlags = file.u32(linkInfo + kLinkInfoFlags);
   const std::string suffix = file.string(linkInfo + file.u32(linkInfo + kCommonPathSuffixOffset));
   if (linkInfoFlags & kVolumeIDAndLocalBasePath) {

@@ -22,9 +22,9 @@ constexpr std::size_t kLongestBareName = 6;
 
 const NamedRef* findNamed(std::string_view name) {
   const auto* const end = std::end(kNamedRefs);
-  const auto* const it = std::lower_bound(
-      std::begin(kNamedRefs), end, name,
-      [](const NamedRef& ref, std::string_view n) { return ref.name < n; });
+  const auto* const it =
+      std::lower_bound(std::begin(kNamedRefs), end, name,
+                       [](const NamedRef& ref, std::string_view n) { return ref.name < n; });
   return it != end && it->name == name ? it : nullptr;
 }
 
@@ -104,8 +104,8 @@ bool resolveCharRefs(std::string_view in, std::string& out, BeyondLatin1 beyond)
     out.append(in.data() + done, amp - done);
     std::size_t behind = 0;
     if (amp + 1 < in.size()) {
-      behind = in[amp + 1] == '#' ? numeric(in, amp + 1, out, beyond)
-                                  : named(in, amp + 1, out, beyond);
+      behind =
+          in[amp + 1] == '#' ? numeric(in, amp + 1, out, beyond) : named(in, amp + 1, out, beyond);
     }
     if (behind == 0) {
       // No reference: the '&' stays, and so does what follows it.

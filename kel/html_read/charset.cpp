@@ -19,6 +19,7 @@ struct Label {
 
 // Every label of the web's encodings, in byte order, so that a label is found by binary search.
 // A meta naming none of them does not end the scan.
+// clang-format off
 constexpr Label kLabels[] = {
     {"866", Encoding::other}, {"ansi_x3.4-1968", Encoding::other}, {"arabic", Encoding::other},
     {"ascii", Encoding::other}, {"asmo-708", Encoding::other}, {"big5", Encoding::other},
@@ -120,8 +121,11 @@ constexpr Label kLabels[] = {
     {"x-unicode20utf8", Encoding::utf8}, {"x-user-defined", Encoding::other},
     {"x-x-big5", Encoding::other},
 };
+// clang-format on
 
-bool isSpace(unsigned char c) { return c == 0x09 || c == 0x0A || c == 0x0C || c == 0x0D || c == 0x20; }
+bool isSpace(unsigned char c) {
+  return c == 0x09 || c == 0x0A || c == 0x0C || c == 0x0D || c == 0x20;
+}
 
 char toLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -132,9 +136,9 @@ std::optional<Encoding> encodingOf(std::string_view label) {
   std::string folded(label);
   for (char& c : folded) c = toLower(c);
   const auto* const end = std::end(kLabels);
-  const auto* const it = std::lower_bound(
-      std::begin(kLabels), end, folded,
-      [](const Label& l, const std::string& name) { return l.name < name; });
+  const auto* const it =
+      std::lower_bound(std::begin(kLabels), end, folded,
+                       [](const Label& l, const std::string& name) { return l.name < name; });
   if (it == end || it->name != folded) return std::nullopt;
   return it->encoding;
 }

@@ -7,19 +7,31 @@ namespace {
 // The entity for a byte, or null when the byte is copied as it is.
 const char* entityFor(unsigned char c) {
   switch (c) {
-    case 0xE4: return "&auml;";
-    case 0xF6: return "&ouml;";
-    case 0xFC: return "&uuml;";
-    case 0xC4: return "&Auml;";
-    case 0xD6: return "&Ouml;";
-    case 0xDC: return "&Uuml;";
-    case 0xDF: return "&szlig;";
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
+    case 0xE4:
+      return "&auml;";
+    case 0xF6:
+      return "&ouml;";
+    case 0xFC:
+      return "&uuml;";
+    case 0xC4:
+      return "&Auml;";
+    case 0xD6:
+      return "&Ouml;";
+    case 0xDC:
+      return "&Uuml;";
+    case 0xDF:
+      return "&szlig;";
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
     // "&acute;" would be the accent, not the apostrophe.
-    case '\'': return "&#39;";
-    default: return nullptr;
+    case '\'':
+      return "&#39;";
+    default:
+      return nullptr;
   }
 }
 

@@ -25,9 +25,7 @@ class DeeperLevel {
 HTML_Attribute::HTML_Attribute(const std::string& name, const std::string& value)
     : name_(name), value_(value) {}
 
-void HTML_Attribute::print(std::ostream& os) const {
-  os << ' ' << name_ << "=\"" << value_ << '"';
-}
+void HTML_Attribute::print(std::ostream& os) const { os << ' ' << name_ << "=\"" << value_ << '"'; }
 
 std::string HTML_Attribute::toString() const {
   std::string out;
@@ -100,7 +98,9 @@ HTML_Attributed_Tag::HTML_Attributed_Tag(const std::string& name, const ElementH
                                          const std::list<AttributeHandle>& attributes)
     : HTML_Tag(name, content), attributes_(attributes) {}
 
-void HTML_Attributed_Tag::add(const AttributeHandle& attribute) { attributes_.push_back(attribute); }
+void HTML_Attributed_Tag::add(const AttributeHandle& attribute) {
+  attributes_.push_back(attribute);
+}
 
 void HTML_Attributed_Tag::printAttributes(std::ostream& os) const {
   for (const AttributeHandle& attribute : attributes_)

@@ -16,7 +16,8 @@ void Path::set(const char* list) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = text.find(separator, start);
-    const std::string_view entry = text.substr(start, end == std::string_view::npos ? end : end - start);
+    const std::string_view entry =
+        text.substr(start, end == std::string_view::npos ? end : end - start);
     if (!entry.empty()) dirs_.emplace_back(entry);
     if (end == std::string_view::npos) break;
     start = end + 1;

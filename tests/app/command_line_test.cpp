@@ -84,14 +84,17 @@ std::vector<std::string> command(const std::vector<std::string>& words) {
 
 std::string errorPage(const std::string& message) {
   return "\n<html>\n <head>\n  <title>\n   Error calling Corvex\n  </title>\n </head>\n <body>\n"
-         "  <center>\n   " + message + "\n  </center>\n </body>\n</html>";
+         "  <center>\n   " +
+         message + "\n  </center>\n </body>\n</html>";
 }
 
 TEST(CommandLineTest, HelpRequestsPrintTheHelpToStandardError) {
   testutil::TempDir dir;
-  for (const std::vector<std::string>& words :
-       {std::vector<std::string>{"--help"}, {"-hello"}, {"/?"}, {"-v", "-L", "5", "--help", "-q"},
-        {"a", "b", "c", "/-help"}}) {
+  for (const std::vector<std::string>& words : {std::vector<std::string>{"--help"},
+                                                {"-hello"},
+                                                {"/?"},
+                                                {"-v", "-L", "5", "--help", "-q"},
+                                                {"a", "b", "c", "/-help"}}) {
     const auto result = runProcess(command(words), dir.path());
     EXPECT_EQ(result.status, 1) << words[0];
     EXPECT_EQ(result.out, "") << words[0];
@@ -113,8 +116,10 @@ TEST(CommandLineTest, UsageErrorsPrintHelpAndMessage) {
       {{"-"}, "character awaited behind '-'"},
       {{"-v", "-q"}, "Unknown option '-q'"},
       {{"-vi", "-v"}, "Option '-v' was already used (preceed with --multi to avoid this warning)."},
-      {{"-L5", "-L", "6"}, "Option '-L' was already used (preceed with --multi to avoid this warning)."},
-      {{"-n", "a", "--multi", "-n", "b", "-v", "-v"}, "Missing arguments: <search> <index-dir> <rootDirList>"},
+      {{"-L5", "-L", "6"},
+       "Option '-L' was already used (preceed with --multi to avoid this warning)."},
+      {{"-n", "a", "--multi", "-n", "b", "-v", "-v"},
+       "Missing arguments: <search> <index-dir> <rootDirList>"},
       {{"-L"}, "Option -L awaits argument <len>"},
       {{"-n", ""}, "Option -n awaits argument <id>[;<id>]*"},
       {{"a", "b", "c", "-e"}, "Option -e awaits argument <extensions>"},
@@ -137,13 +142,15 @@ TEST(CommandLineTest, ErrorsWithoutHelp) {
     const auto result = runProcess(command({"-v", word, "-q"}), dir.path());
     EXPECT_EQ(result.status, 1) << word;
     EXPECT_EQ(result.out, "") << word;
-    EXPECT_EQ(result.err, "\nError in Corvex: Unknown long option '" + word + "'\n" + details) << word;
+    EXPECT_EQ(result.err, "\nError in Corvex: Unknown long option '" + word + "'\n" + details)
+        << word;
   }
 
   // Called by a name that is neither a path nor in PATH: the program cannot find itself, and
   // says so before it looks at any word.
   const auto lost = runProcess(
-      {"/bin/bash", "-c", "PATH=/nonexistent exec -a Corvex \"$0\" --help", CORVEX_BINARY}, dir.path());
+      {"/bin/bash", "-c", "PATH=/nonexistent exec -a Corvex \"$0\" --help", CORVEX_BINARY},
+      dir.path());
   EXPECT_EQ(lost.status, 1);
   EXPECT_EQ(lost.out, "");
   EXPECT_EQ(lost.err,
@@ -159,7 +166,8 @@ TEST(CommandLineTest, NoThrowWritesTheErrorPage) {
   } cases[] = {
       {{"-x", "--help"}, "Corvex: Help requested"},
       {{"-vx", "-q"}, "Error in Corvex: Unknown option &#39;-q&#39;"},
-      {{"-x"}, "Error in Corvex: Missing arguments: &lt;search&gt; &lt;index-dir&gt; &lt;rootDirList&gt;"},
+      {{"-x"},
+       "Error in Corvex: Missing arguments: &lt;search&gt; &lt;index-dir&gt; &lt;rootDirList&gt;"},
       {{"-x", "--multi2"}, "Error in Corvex: Unknown long option &#39;--multi2&#39;"},
   };
   for (const auto& c : cases) {

@@ -1,8 +1,8 @@
 // The index as the program builds and uses it: the bytes of the file list, the word lists and
 // the global index for small trees, the rules that decide what is rebuilt, damaged index files,
 // and runs killed in the middle of an update.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -37,7 +37,8 @@ class IndexRun : public ::testing::Test {
   IndexRun() {
     testutil::writeFile(tmp / "idx/.keep", "");
     testutil::writeFile(tmp / "roots", "web\n-web/skip\n\n");
-    page("web/docs/a.html", "<html><head><title>Titel</title></head><body>Das Haus mit M&uuml;ller</body></html>\n",
+    page("web/docs/a.html",
+         "<html><head><title>Titel</title></head><body>Das Haus mit M&uuml;ller</body></html>\n",
          1000000000);
     page("web/docs/b.html", "<body>haus</body>\n", 1000000100);
     page("web/docs/notes.txt", "<body>Text</body>\n", 1000000000);
@@ -60,36 +61,38 @@ class IndexRun : public ::testing::Test {
   testutil::TempDir tmp;
 
   const std::string fileList =
-      str("KEL_FILELIST") + bytes({0x02, 0x03}) +
-      str("web") + bytes({0x00, 0, 0, 0, 0, 0, 0, 0, 0}) +
-      str("web/docs") + bytes({0x02}) + str("a.html") + str("b.html") +
-      bytes({0x00, 0xCA, 0x9A, 0x3B, 0x64, 0xCA, 0x9A, 0x3B}) +
-      str("web/news") + bytes({0x01}) + str("n.html") + bytes({0xC8, 0xCA, 0x9A, 0x3B, 0xC8, 0xCA, 0x9A, 0x3B});
-  const std::string docsList = bytes({0x01}) + str("a.html") + bytes({0x04}) + str("Das") + str("Haus") +
-                               str("M\xFCller") + str("mit") + bytes({0x01}) + str("b.html") + bytes({0x01}) +
-                               str("haus") + bytes({0x00});
-  const std::string newsList = bytes({0x01}) + str("n.html") + bytes({0x02}) + str("Haus") + str("Neu") + bytes({0x00});
+      str("KEL_FILELIST") + bytes({0x02, 0x03}) + str("web") +
+      bytes({0x00, 0, 0, 0, 0, 0, 0, 0, 0}) + str("web/docs") + bytes({0x02}) + str("a.html") +
+      str("b.html") + bytes({0x00, 0xCA, 0x9A, 0x3B, 0x64, 0xCA, 0x9A, 0x3B}) + str("web/news") +
+      bytes({0x01}) + str("n.html") + bytes({0xC8, 0xCA, 0x9A, 0x3B, 0xC8, 0xCA, 0x9A, 0x3B});
+  const std::string docsList = bytes({0x01}) + str("a.html") + bytes({0x04}) + str("Das") +
+                               str("Haus") + str("M\xFCller") + str("mit") + bytes({0x01}) +
+                               str("b.html") + bytes({0x01}) + str("haus") + bytes({0x00});
+  const std::string newsList =
+      bytes({0x01}) + str("n.html") + bytes({0x02}) + str("Haus") + str("Neu") + bytes({0x00});
   const std::string globalIndex =
-      bytes({0x03}) + str("web/docs/a.html") + str("web/docs/b.html") + str("web/news/n.html") + bytes({0x06}) +
-      str("Das") + bytes({0x01, 0x00}) + str("Haus") + bytes({0x02, 0x00, 0x02}) + str("M\xFCller") +
-      bytes({0x01, 0x00}) + str("Neu") + bytes({0x01, 0x02}) + str("haus") + bytes({0x01, 0x01}) + str("mit") +
-      bytes({0x01, 0x00});
+      bytes({0x03}) + str("web/docs/a.html") + str("web/docs/b.html") + str("web/news/n.html") +
+      bytes({0x06}) + str("Das") + bytes({0x01, 0x00}) + str("Haus") + bytes({0x02, 0x00, 0x02}) +
+      str("M\xFCller") + bytes({0x01, 0x00}) + str("Neu") + bytes({0x01, 0x02}) + str("haus") +
+      bytes({0x01, 0x01}) + str("mit") + bytes({0x01, 0x00});
   // What the global index was built from: its own fingerprint, then each directory's word list's.
-  const std::string fingerprints =
-      str("CORVEX_FINGERPRINTS") + kel::file::fingerprintOf(globalIndex) + bytes({0x02}) + str("web/docs") +
-      kel::file::fingerprintOf(docsList) + str("web/news") + kel::file::fingerprintOf(newsList);
+  const std::string fingerprints = str("CORVEX_FINGERPRINTS") +
+                                   kel::file::fingerprintOf(globalIndex) + bytes({0x02}) +
+                                   str("web/docs") + kel::file::fingerprintOf(docsList) +
+                                   str("web/news") + kel::file::fingerprintOf(newsList);
 };
 
 TEST_F(IndexRun, WritesTheIndexFilesByteForByte) {
   const testutil::ProcessResult r = run({"-b", "2", "Haus"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("Overall results: 0 2 \n"), std::string::npos) << r.err;
-  EXPECT_EQ(snapshot(tmp / "idx"), (std::map<std::string, std::string>{{".keep", ""},
-                                                                       {"1_web_news.index", newsList},
-                                                                       {"2_web_docs.index", docsList},
-                                                                       {"files", fileList},
-                                                                       {"global_index", globalIndex},
-                                                                       {"global_index.fingerprints", fingerprints}}));
+  EXPECT_EQ(snapshot(tmp / "idx"),
+            (std::map<std::string, std::string>{{".keep", ""},
+                                                {"1_web_news.index", newsList},
+                                                {"2_web_docs.index", docsList},
+                                                {"files", fileList},
+                                                {"global_index", globalIndex},
+                                                {"global_index.fingerprints", fingerprints}}));
 
   // A prefix names other file lists and global indices over the same word lists.
   const testutil::ProcessResult prefixed = run({"-b", "2", "-I", "news", "haus"});
@@ -107,12 +110,14 @@ TEST_F(IndexRun, ReportsTheUpdateWithVerbose) {
   EXPECT_EQ(r.status, 0) << r.err;
   // The scan lists directories in the order the system gives them.
   EXPECT_EQ(r.err.substr(0, 25), "Scanning directory 'web'\n") << r.err;
-  EXPECT_NE(r.err.find("\nSkipping unwanted sub-directory 'web/skip'\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\nSkipping unwanted sub-directory 'web/skip'\n"), std::string::npos)
+      << r.err;
   const std::string update =
       "\nUpdating index idx/2_web_docs.index\nScanning 'a.html' (1/2)\nScanning 'b.html' (2/2)\n"
       "Updating index idx/1_web_news.index\nScanning 'n.html' (1/1)\n"
       "Updating global index idx/global_index\nwords = 5 web/docs\nwords = 6 web/news\n"
-      "Searching in global index..\nHaus haus done\nResults for 'haus': 0 1 2 \nOverall results: 0 1 2 \n";
+      "Searching in global index..\nHaus haus done\nResults for 'haus': 0 1 2 \nOverall results: 0 "
+      "1 2 \n";
   EXPECT_NE(r.err.find(update), std::string::npos) << r.err;
 }
 
@@ -123,10 +128,13 @@ TEST_F(IndexRun, CollectsOnlyRegularFilesAsPages) {
   ASSERT_EQ(::symlink("/dev/zero", (tmp / "web/docs/zero.html").c_str()), 0);
   ASSERT_EQ(::symlink("a.html", (tmp / "web/docs/link.html").c_str()), 0);
   const testutil::ProcessResult r = testutil::runProcess(
-      {"/usr/bin/timeout", "60", CORVEX_BINARY, "-v", "-b", "2", "Haus", "idx", "roots"}, tmp.path());
+      {"/usr/bin/timeout", "60", CORVEX_BINARY, "-v", "-b", "2", "Haus", "idx", "roots"},
+      tmp.path());
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("\nSkipping 'web/docs/fifo.html' (not a regular file)\n"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("\nSkipping 'web/docs/zero.html' (not a regular file)\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\nSkipping 'web/docs/fifo.html' (not a regular file)\n"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("\nSkipping 'web/docs/zero.html' (not a regular file)\n"), std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.find("Overall results: 0 2 3 \n"), std::string::npos) << r.err;
 }
 
@@ -187,7 +195,8 @@ TEST_F(IndexRun, RefusesDamagedIndexFilesAndChangesNothing) {
        "\nError in Corvex: End of file reached (idx/global_index)\n"},
       {"foreign global index", "global_index", "just text\n",
        "\nError in Corvex: End of file reached (idx/global_index)\n"},
-      {"foreign file list", "files", str("NOT_A_FILELIST") + bytes({0x02, 0x00}), "\nError in Corvex: Illegal filetype ('idx/files')\n"},
+      {"foreign file list", "files", str("NOT_A_FILELIST") + bytes({0x02, 0x00}),
+       "\nError in Corvex: Illegal filetype ('idx/files')\n"},
       {"file list cut short", "files", fileList.substr(0, fileList.size() - 5),
        "\nError in Corvex: End of file reached (idx/files)\n"},
   };
@@ -211,10 +220,12 @@ TEST_F(IndexRun, AKilledUpdateLeavesAnIndexThatIsUsedCorrectlyOrRebuilt) {
   for (int d = 0; d < 40; ++d) {
     for (int f = 0; f < 10; ++f) {
       std::string text = "<body>";
-      for (int w = 0; w < 200; ++w) text += "wort" + std::to_string((d * 7 + f * 13 + w * 31) % 997) + "x ";
+      for (int w = 0; w < 200; ++w)
+        text += "wort" + std::to_string((d * 7 + f * 13 + w * 31) % 997) + "x ";
       if ((d + f) % 3 == 0) text += "Treffer";
-      testutil::writeFile(tmp / ("web/many" + std::to_string(d) + "/p" + std::to_string(f) + ".html"),
-                          text + "</body>\n");
+      testutil::writeFile(
+          tmp / ("web/many" + std::to_string(d) + "/p" + std::to_string(f) + ".html"),
+          text + "</body>\n");
     }
   }
   testutil::writeFile(tmp / "roots", "web\n");
@@ -231,7 +242,8 @@ TEST_F(IndexRun, AKilledUpdateLeavesAnIndexThatIsUsedCorrectlyOrRebuilt) {
       const int null = open("/dev/null", O_WRONLY);
       dup2(null, 1);
       dup2(null, 2);
-      execl(CORVEX_BINARY, CORVEX_BINARY, "-u", "Treffer", "idx", "roots", static_cast<char*>(nullptr));
+      execl(CORVEX_BINARY, CORVEX_BINARY, "-u", "Treffer", "idx", "roots",
+            static_cast<char*>(nullptr));
       _exit(127);
     }
     usleep(delayMs * 1000);

@@ -17,8 +17,8 @@ std::string page(const std::string& search, const std::string& rows) {
   const std::string heading = "Results of search for &#39;" + search + "&#39;";
   return "\n<html>\n <head>\n  <title>\n   " + heading +
          "\n  </title>\n </head>\n <body>\n  <center>\n   <table Width=\"90%\">\n    <tr>\n"
-         "     <td colspan=\"2\">\n      <b>\n       <u>\n        <center>\n         " + heading +
-         "\n        </center>\n       </u>\n      </b>\n     </td>\n    </tr>" + rows +
+         "     <td colspan=\"2\">\n      <b>\n       <u>\n        <center>\n         " +
+         heading + "\n        </center>\n       </u>\n      </b>\n     </td>\n    </tr>" + rows +
          "\n   </table>\n  </center>\n </body>\n</html>";
 }
 
@@ -29,15 +29,16 @@ std::string redRow(const std::string& text) {
 
 std::string abortRow(const std::string& reason) {
   return "\n    <tr>\n     <td colspan=\"2\">\n      <b>\n       <font color=\"red\">\n        "
-         "Corvex aborted (Reason: " + reason + ")\n       </font>\n      </b>\n     </td>\n    </tr>";
+         "Corvex aborted (Reason: " +
+         reason + ")\n       </font>\n      </b>\n     </td>\n    </tr>";
 }
 
 // A result row through the default template.
 std::string row(const std::string& url, const std::string& title, const std::string& text,
                 const std::string& score) {
   return "\n    <tr><td colspan=2><a href=\"" + url + "\">" + title + "</a> <font size=\"-1\">[" +
-         url + "]</font></td></tr><tr><td width=20%>&nbsp;</td><td>" + text + "<br>Score: " +
-         score + "</td></tr>";
+         url + "]</font></td></tr><tr><td width=20%>&nbsp;</td><td>" + text +
+         "<br>Score: " + score + "</td></tr>";
 }
 
 // Pages under <temp>/site, listed as the one root directory; the index in <temp>/index.
@@ -48,9 +49,10 @@ class Site {
   Site() {
     testutil::writeFile(dir_ / "roots.txt", site + "\n");
     testutil::writeFile(index + "/.keep", "");
-    write("a.html", "<html><head><title>Alpha page</title></head><body>\n<p>Ein Haus und noch ein "
-                    "Haus.</p><a name=\"hof\"></a>\n<p>Im Hof steht kein Haus, nur ein Baum.</p>"
-                    "</body></html>\n");
+    write("a.html",
+          "<html><head><title>Alpha page</title></head><body>\n<p>Ein Haus und noch ein "
+          "Haus.</p><a name=\"hof\"></a>\n<p>Im Hof steht kein Haus, nur ein Baum.</p>"
+          "</body></html>\n");
     write("b.html", "<title>Das Haus</title><body>Das Haus</body>\n");
     write("c.html", "<body>Kein Treffer hier</body>\n");
     write("sub/e.html", "<title></title><body>haus klein, HAUS gross</body>\n");
@@ -94,20 +96,29 @@ TEST(SearchPage, ResultsAndOptions) {
       // The excerpt "ein Baum." lies behind the anchor.
       {{"-L10"}, "Baum", "Baum", row(a + "#hof", "Alpha page", "ein <b>Baum</b>.", "   0.00")},
       // Window "ein Haus" (span 8), counts 3 and 3: ln 3 * ln 3 / 8.
-      {{"-L", "10"}, " ein  Haus", " ein  Haus",
+      {{"-L", "10"},
+       " ein  Haus",
+       " ein  Haus",
        row(a, "Alpha page", "<b>ein</b> <b>Haus</b>.", "   0.15")},
-      {{"-T", "-H", "<em class=\"x\">$$$</em>", "-L", "4"}, "Haus", "Haus",
+      {{"-T", "-H", "<em class=\"x\">$$$</em>", "-L", "4"},
+       "Haus",
+       "Haus",
        row(a, "Alpha page", "<em class=\"x\">Haus</em>", "   0.27") +
            row(b, "Das <em class=\"x\">Haus</em>", "<em class=\"x\">Haus</em>", "   0.00")},
       // -i folds the term and ignores case in the index and in the text; an empty title
       // becomes the -d value.
-      {{"-i", "-d", "(ohne)"}, "HAUS", "HAUS",
+      {{"-i", "-d", "(ohne)"},
+       "HAUS",
+       "HAUS",
        aRow + row(e, "(ohne)", "<b>haus</b> klein, <b>HAUS</b> gross", "   0.17") + bRow},
       {{"-i", "-n", "sub;B.HTML"}, "haus", "haus", eRow + bRow},
       {{"-n", "SUB"}, "Haus", "Haus", redRow("Nothing matched &#39;Haus&#39;")},
-      {{"-t", "<li>$title$|$url$|$score$|$text$</li>"}, "Baum", "Baum",
-       "\n    <li>Alpha page|" + a + "|   0.00|Ein Haus und noch ein Haus. Im Hof steht kein Haus, nur ein "
-       "<b>Baum</b>.</li>"},
+      {{"-t", "<li>$title$|$url$|$score$|$text$</li>"},
+       "Baum",
+       "Baum",
+       "\n    <li>Alpha page|" + a +
+           "|   0.00|Ein Haus und noch ein Haus. Im Hof steht kein Haus, nur ein "
+           "<b>Baum</b>.</li>"},
       // The "More than" row stands above the results; exactly -m results need none, and
       // 0xffffffff reads as -1, an unreachable limit.
       {{"-m", "1"}, "Haus", "Haus", more("1", "1") + aRow},
@@ -115,16 +126,22 @@ TEST(SearchPage, ResultsAndOptions) {
       {{"-m", "2"}, "Haus", "Haus", aRow + bRow},
       {{"-m", "0xffffffff"}, "Haus", "Haus", aRow + bRow},
       // Too big to search: score 0, and of equal scores the later candidate comes first.
-      {{"-S", "0"}, "Haus", "Haus",
+      {{"-S", "0"},
+       "Haus",
+       "Haus",
        row(b, "Das Haus", "text-search skipped (file too big)", "   0.00") +
            row(a, "Alpha page", "text-search skipped (file too big)", "   0.00")},
       {{}, "a<b's", "a&lt;b&#39;s", redRow("Nothing matched &#39;a&lt;b&#39;s&#39;")},
       {{}, "  ", "  ", redRow("Nothing matched &#39;  &#39;")},
       // URLs: blanks escaped last, -P exchanges a leading prefix, -p goes in front, -D leaves
       // names without a drive letter alone.
-      {{}, "Zimmer", "Zimmer", row(s.site + "/sub/f%20g.html", "Not set", "<b>Zimmer</b> frei",
-                                   "   0.00")},
-      {{"-D", "-P", s.site + "/=/web dir/", "-p", "http://h"}, "Zimmer", "Zimmer",
+      {{},
+       "Zimmer",
+       "Zimmer",
+       row(s.site + "/sub/f%20g.html", "Not set", "<b>Zimmer</b> frei", "   0.00")},
+      {{"-D", "-P", s.site + "/=/web dir/", "-p", "http://h"},
+       "Zimmer",
+       "Zimmer",
        row("http://h/web%20dir/sub/f%20g.html", "Not set", "<b>Zimmer</b> frei", "   0.00")},
   };
   for (const auto& c : cases) {
@@ -140,8 +157,9 @@ TEST(SearchPage, GermanAndUtf8Text) {
   Site s;
   s.write("k.html", "<title>K&uuml;che</title><body>Die K&uuml;che &amp; mehr&nbsp;&auml;</body>");
   s.write("n.html", "<body>leer</body>Nachwort<p>");
-  s.write("u.html", "<meta charset=\"utf-8\"><title>Gr\xC3\xB6\xC3\237e</title><body>Die "
-                    "Gr\xC3\xB6&szlig;e &mdash; \xC4\214apek</body>");
+  s.write("u.html",
+          "<meta charset=\"utf-8\"><title>Gr\xC3\xB6\xC3\237e</title><body>Die "
+          "Gr\xC3\xB6&szlig;e &mdash; \xC4\214apek</body>");
   const std::string a = s.site + "/a.html", b = s.site + "/b.html";
   const std::string aText =
       "Ein <b>Haus</b> und noch ein <b>Haus</b>. Im Hof steht kein <b>Haus</b>, nur ein Baum.";
@@ -159,8 +177,9 @@ TEST(SearchPage, GermanAndUtf8Text) {
       {"Nachwort", "Nachwort", redRow("Nothing matched &#39;Nachwort&#39;")},
       {"Gr\xC3\xB6\xC3\237e", "Gr&ouml;&szlig;e", uRow},
       {"Gr\xF6\337e", "Gr&ouml;&szlig;e", uRow},
-      {"apek", "apek", row(s.site + "/u.html", "Gr\xF6\337e",
-                           "Die Gr\xF6\337e &#8212; &#268;<b>apek</b>", "   0.00")},
+      {"apek", "apek",
+       row(s.site + "/u.html", "Gr\xF6\337e", "Die Gr\xF6\337e &#8212; &#268;<b>apek</b>",
+           "   0.00")},
       // A character beyond Latin-1 cannot be searched; the string is used as it is.
       {"\xC4\214apek", "&Auml;\214apek", redRow("Nothing matched &#39;&Auml;\214apek&#39;")},
   };
@@ -201,7 +220,8 @@ TEST(SearchPage, Failures) {
     testutil::ProcessResult r = s.run(c.args, c.search);
     EXPECT_EQ(r.status, 1) << c.message;
     EXPECT_EQ(r.out, "") << c.message;
-    const std::string report = c.report.empty() ? "\nError in Corvex: " + c.message + "\n" : c.report;
+    const std::string report =
+        c.report.empty() ? "\nError in Corvex: " + c.message + "\n" : c.report;
     EXPECT_NE(r.err.find(report), std::string::npos) << r.err;
     std::vector<std::string> args = c.args;
     args.push_back("-x");
@@ -211,12 +231,13 @@ TEST(SearchPage, Failures) {
   }
 
   // A page that cannot be written is a failure, not a result.
-  testutil::ProcessResult r = testutil::runProcess(
-      {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", CORVEX_BINARY, "Haus", s.index,
-       s.site + "/../roots.txt"});
+  testutil::ProcessResult r =
+      testutil::runProcess({"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", CORVEX_BINARY, "Haus",
+                            s.index, s.site + "/../roots.txt"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("\nError in Corvex: No space left on device ('standard output')\n"),
-            std::string::npos) << r.err;
+            std::string::npos)
+      << r.err;
 
   // The second candidate fails: the first one's result is dropped. Beyond -m it is not read.
   s.write("b.html", "");
@@ -233,19 +254,22 @@ TEST(SearchPage, TermsTheExpressionEngineGivesUpOn) {
   s.write("w1.html", "<html><body>Wohnung Haus Haus</body></html>\n");
   s.write("w2.html", "<body>Wohnung</body>\n");
   const std::string tooComplex =
-      "is too complex: The complexity of matching the regular expression exceeded predefined bounds.";
+      "is too complex: The complexity of matching the regular expression exceeded predefined "
+      "bounds.";
   testutil::ProcessResult r = s.run({"-v", "-u"}, "(.*)*ung");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.find("w1.html"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("<a href=\"" + s.site + "/w2.html\">"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("\nSkipping " + s.site + "/w1.html: Search term '(.*)*ung' " + tooComplex),
-            std::string::npos) << r.err;
+            std::string::npos)
+      << r.err;
 
   s.write("w3.html", "<body>" + std::string(60, 'a') + "c</body>\n");
   r = s.run({"-u"}, "(a*)*b");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("\nError in Corvex: Search term '(a*)*b' " + tooComplex), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\nError in Corvex: Search term '(a*)*b' " + tooComplex), std::string::npos)
+      << r.err;
 }
 
 TEST(SearchPage, StaleAndDamagedIndex) {
@@ -266,7 +290,8 @@ TEST(SearchPage, StaleAndDamagedIndex) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("\nError in Corvex: End of file reached (" + globalIndex + ")\n"),
-            std::string::npos) << r.err;
+            std::string::npos)
+      << r.err;
   r = s.run({"-x"}, "Haus");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, page("Haus", abortRow("End of file reached (" + globalIndex + ")")));

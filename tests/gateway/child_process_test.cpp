@@ -38,8 +38,9 @@ bool alive(const std::string& pid) {
 
 TEST(ChildProcess, GivesTheProgramOnlyWhatItIsGiven) {
   ::setenv("GATEWAY_SECRET", "x", 1);
-  const ChildResult r = sh("env | sort; pwd; ls -l /proc/self/fd | grep -c -- '->'; "
-                           "read line || echo 'no input'; echo err >&2; exit 3");
+  const ChildResult r =
+      sh("env | sort; pwd; ls -l /proc/self/fd | grep -c -- '->'; "
+         "read line || echo 'no input'; echo err >&2; exit 3");
   EXPECT_EQ(r.end, ChildResult::End::exited);
   EXPECT_EQ(r.status, 3);
   // The environment as given (sh adds PWD and its own few), the folder, and only the three

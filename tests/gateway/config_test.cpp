@@ -54,9 +54,9 @@ TEST(Config, NamesFileAndLineOfEveryFault) {
               dir / "c.conf" + c.message)
         << c.text;
   }
-  EXPECT_EQ(testutil::errorOf([&] { readConfig(dir / "none.conf", "/"); }),
-            dir / "none.conf:0: cannot be read: No such file or directory ('" + dir / "none.conf" +
-                "')");
+  EXPECT_EQ(
+      testutil::errorOf([&] { readConfig(dir / "none.conf", "/"); }),
+      dir / "none.conf:0: cannot be read: No such file or directory ('" + dir / "none.conf" + "')");
 }
 
 }  // namespace

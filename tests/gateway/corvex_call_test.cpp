@@ -29,13 +29,13 @@ TEST(CorvexCall, ReadsTheRowsOfARealRun) {
   config.rootList = dir / "home/roots.txt";
   config.urlPrefix = "http://example.org";
   config.maxResults = 3;
-  ASSERT_EQ(testutil::runProcess({CORVEX_BINARY, "-u", "x", config.indexDir, config.rootList})
-                .status, 0);
+  ASSERT_EQ(
+      testutil::runProcess({CORVEX_BINARY, "-u", "x", config.indexDir, config.rootList}).status, 0);
 
   gateway::QueryOptions options;
   options.ignoreCase = true;
-  const auto argv = gateway::corvexArguments(config, gateway::makeSearchQuery("haus", options),
-                                             true);
+  const auto argv =
+      gateway::corvexArguments(config, gateway::makeSearchQuery("haus", options), true);
   EXPECT_EQ(argv.at(argv.size() - 3), " haus");
   // Corvex would take a path that begins with "/h" or "/?" for a help request.
   gateway::GatewayConfig home = config;
@@ -44,14 +44,14 @@ TEST(CorvexCall, ReadsTheRowsOfARealRun) {
   const auto homeArgv = gateway::corvexArguments(home, gateway::SearchQuery(), false);
   EXPECT_EQ(homeArgv.at(homeArgv.size() - 2), "/./home/i");
   EXPECT_EQ(homeArgv.back(), "/./?r");
-  const gateway::ChildResult run =
-      gateway::runChild(argv, gateway::corvexEnvironment(), "/", {});
+  const gateway::ChildResult run = gateway::runChild(argv, gateway::corvexEnvironment(), "/", {});
   ASSERT_EQ(run.status, 0) << run.err;
   const CorvexPage page = readCorvexPage(run.out);
   EXPECT_EQ(page.skipped, 1);
   // The first three candidates, ranked by score.
   std::map<std::string, gateway::CorvexRow> rows;
-  for (const gateway::CorvexRow& row : page.rows) rows[row.url.substr(row.url.rfind('/') + 1)] = row;
+  for (const gateway::CorvexRow& row : page.rows)
+    rows[row.url.substr(row.url.rfind('/') + 1)] = row;
   ASSERT_EQ(rows.size(), 3u);
   const gateway::CorvexRow& a = rows["a.html"];
   EXPECT_EQ(a.url, "http://example.org" + site + "/a.html");
@@ -68,27 +68,31 @@ TEST(CorvexCall, RefusesAPageThatIsNotCompleteOrReportsAFailure) {
       "\n<html>\n <head>\n  <title>\n   t\n  </title>\n </head>\n <body>\n  <center>\n"
       "   <table Width=\"90%\">\n    <tr>\n     <td colspan=\"2\">h</td>\n    </tr>";
   const std::string tail = "\n   </table>\n  </center>\n </body>\n</html>";
-  const std::string red = "\n    <tr>\n     <td colspan=\"2\">\n      <font color=\"red\">\n       ";
+  const std::string red =
+      "\n    <tr>\n     <td colspan=\"2\">\n      <font color=\"red\">\n       ";
   const std::string row = "\n    \x02\x1eu\x1f\x1et\x1f\x1ex\x03\x1e";
   const struct {
     std::string page, fault;  // fault empty: read
   } cases[] = {
-      {head + red + "Nothing matched &#39; Corvex aborted (Reason: x)&#39;</font></td></tr>" +
-           tail, ""},
+      {head + red + "Nothing matched &#39; Corvex aborted (Reason: x)&#39;</font></td></tr>" + tail,
+       ""},
       {head + row + row + tail, ""},
       {head + row + tail.substr(0, tail.size() - 3), "Corvex's page does not end with </html>"},
       {head + row.substr(0, row.size() - 2) + tail, "a result row is not closed"},
       {head + "\n    \x02\x1eu\x1f\x1et\x03\x1e" + tail, "a result row has too few fields"},
-      {head + "\n<tr><td colspan=\"2\"><b><font color=\"red\">Corvex aborted (Reason: No such "
-              "file or directory (&#39;/srv/x&#39;))</font></b></td></tr>" + tail,
+      {head +
+           "\n<tr><td colspan=\"2\"><b><font color=\"red\">Corvex aborted (Reason: No such "
+           "file or directory (&#39;/srv/x&#39;))</font></b></td></tr>" +
+           tail,
        "Corvex aborted (Reason: No such file or directory (&#39;/srv/x&#39;))"},
-      {"\n<html>\n <head>\n  <title>\n   Error calling Corvex\n  </title>", "no result table on "
-                                                                         "Corvex's page"},
+      {"\n<html>\n <head>\n  <title>\n   Error calling Corvex\n  </title>",
+       "no result table on "
+       "Corvex's page"},
       {head + "\n    garbage" + tail, "Corvex's page breaks off in its table"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(testutil::errorOf([&] { readCorvexPage(c.page); }), c.fault.empty() ? "no error"
-                                                                                  : c.fault)
+    EXPECT_EQ(testutil::errorOf([&] { readCorvexPage(c.page); }),
+              c.fault.empty() ? "no error" : c.fault)
         << c.page;
   }
 }

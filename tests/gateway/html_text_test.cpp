@@ -12,8 +12,9 @@ TEST(HtmlText, KeepsCharacterReferencesAndEscapesEverythingElse) {
       {"K\374che &uuml; &#252; &#xFC; &#XfC;", "K\xC3\274che &uuml; &#252; &#xFC; &#XfC;"},
       {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
       {"\"><img src=x onerror=alert(1)>", "&quot;&gt;&lt;img src=x onerror=alert(1)&gt;"},
-      {"Fish & Chips &amp &; &#; &#x; &1a;", "Fish &amp; Chips &amp;amp &amp;; &amp;#; &amp;#x; "
-                                             "&amp;1a;"},
+      {"Fish & Chips &amp &; &#; &#x; &1a;",
+       "Fish &amp; Chips &amp;amp &amp;; &amp;#; &amp;#x; "
+       "&amp;1a;"},
       {"&#0; &#1; &#9; &#xD800; &#x110000; &#99999999;",
        "&amp;#0; &amp;#1; &#9; &amp;#xD800; &amp;#x110000; &amp;#99999999;"},
       {"a\x01\x1f\177b\tc '", "a   b c &#39;"},

@@ -32,8 +32,9 @@ TEST(PageWriter, ShowsOnePageOfRowsWithCountAndLinks) {
   corvex.skipped = 1234;
 
   const std::string escapedQuery = "&quot;&gt;&lt;script&gt;x&lt;/script&gt; K\xC3\274che";
-  const std::string link = "?q=%22%3E%3Cscript%3Ex%3C%2Fscript%3E%20K%C3%BCche&amp;i=0&amp;re=0"
-                           "&amp;start=";
+  const std::string link =
+      "?q=%22%3E%3Cscript%3Ex%3C%2Fscript%3E%20K%C3%BCche&amp;i=0&amp;re=0"
+      "&amp;start=";
   const struct {
     unsigned long start;
     std::vector<std::string> parts;

@@ -66,11 +66,13 @@ TEST(SearchQuery, ReadsBytesThatAreNotUtf8AsLatin1) {
     std::u32string chars;
   } cases[] = {
       {"\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80", U"\u00FC\u20AC\U0001F600"},
-      {"\xC3", U"\u00C3"},                        // cut short
-      {"\xC0\xAF", U"\u00C0\u00AF"},              // overlong '/'
-      {"\xED\xA0\x80", U"\u00ED\u00A0\u0080"},    // a surrogate
+      {"\xC3", U"\u00C3"},                                // cut short
+      {"\xC0\xAF", U"\u00C0\u00AF"},                      // overlong '/'
+      {"\xED\xA0\x80", U"\u00ED\u00A0\u0080"},            // a surrogate
       {"\xF4\x90\x80\x80", U"\u00F4\u0090\u0080\u0080"},  // beyond U+10FFFF
-      {"\374a\xC3\xBC", U"\u00FC" "a\u00FC"},
+      {"\374a\xC3\xBC",
+       U"\u00FC"
+       "a\u00FC"},
   };
   for (const auto& c : cases) EXPECT_EQ(gateway::decodeUtf8(c.bytes), c.chars) << c.bytes;
   EXPECT_EQ(gateway::displayText("a\tb\xC3\xBC"), "a\uFFFDb\u00FC");

@@ -37,7 +37,8 @@ class GlobalIndex : public ::testing::Test {
   }
   void storeFileList(const std::vector<std::string>& paths, bool recursive = false) {
     std::map<std::string, Directory> dirs;
-    for (const std::string& p : paths) kel::file::scanDirectory(dirs, p, recursive, false, acceptHtml, nullptr);
+    for (const std::string& p : paths)
+      kel::file::scanDirectory(dirs, p, recursive, false, acceptHtml, nullptr);
     kel::file::BinaryFile file(fileList, 1);
     kel::file::storeDirectories(dirs, file);
     file.close();
@@ -73,12 +74,14 @@ class GlobalIndex : public ::testing::Test {
 // build on a previous index that is damaged.
 TEST_F(GlobalIndex, StartingFromThePreviousIndexGivesTheSameBytes) {
   std::mt19937 random(11);
-  const char* const words[] = {"Haus", "haus", "Garten", "M\xFCller", "mit", "und", "Baum", "Wald", "Feld", "Zeit"};
+  const char* const words[] = {"Haus", "haus", "Garten", "M\xFCller", "mit",
+                               "und",  "Baum", "Wald",   "Feld",      "Zeit"};
   const std::string full = tmp / "idx/full_global_index";
   storeFileList({});
   ASSERT_EQ(update(globalIndex), "");
   EXPECT_EQ(testutil::readFile(globalIndex), bytes({0x00, 0x00}));  // an index over no files
-  for (const char* f : {"r/d1/a.html", "r/d1/b.html", "r/d2/c.html"}) testutil::setFileTime(tmp / f, 1000000000);
+  for (const char* f : {"r/d1/a.html", "r/d1/b.html", "r/d2/c.html"})
+    testutil::setFileTime(tmp / f, 1000000000);
   for (int round = 0; round < 40; ++round) {
     for (unsigned changes = round == 0 ? 30 : random() % 4; changes > 0; --changes) {
       const std::string dir = tmp / ("r/e" + std::to_string(random() % 8));
@@ -108,15 +111,17 @@ TEST_F(GlobalIndex, StartingFromThePreviousIndexGivesTheSameBytes) {
   const std::string a = str(tmp / "r/d1/a.html");
   const std::string damaged[] = {
       good.substr(0, good.size() - 1),
-      bytes({0x02}) + a + a + bytes({0x01}) + str("Baum") + bytes({0x01, 0x01}),          // a path twice
-      bytes({0x01}) + a + bytes({0x01}) + str("Baum") + bytes({0x01, 0x02}),              // no such file
-      bytes({0x01}) + a + bytes({0x02}) + str("mit") + bytes({0x01, 0x00}) + str("Baum") + bytes({0x01, 0x00}),
-      bytes({0x01}) + a + bytes({0x01}) + str("Baum") + bytes({0x00}),                    // no file
+      bytes({0x02}) + a + a + bytes({0x01}) + str("Baum") + bytes({0x01, 0x01}),  // a path twice
+      bytes({0x01}) + a + bytes({0x01}) + str("Baum") + bytes({0x01, 0x02}),      // no such file
+      bytes({0x01}) + a + bytes({0x02}) + str("mit") + bytes({0x01, 0x00}) + str("Baum") +
+          bytes({0x01, 0x00}),
+      bytes({0x01}) + a + bytes({0x01}) + str("Baum") + bytes({0x00}),  // no file
       bytes({0x01}) + a + bytes({0x01, 0x08}) + std::string("Ba\0m", 4) + bytes({0x01, 0x00}),
   };
   for (const std::string& content : damaged) {
     for (const std::string& name : testutil::listDirectory(tmp / "idx")) {
-      if (name.find(".index") != std::string::npos) testutil::setFileTime(tmp / ("idx/" + name), time(nullptr) - 5);
+      if (name.find(".index") != std::string::npos)
+        testutil::setFileTime(tmp / ("idx/" + name), time(nullptr) - 5);
     }
     testutil::writeFile(globalIndex, content);
     testutil::setFileTime(globalIndex, time(nullptr) + 5);  // later than the word lists' changes
@@ -128,7 +133,8 @@ TEST_F(GlobalIndex, StartingFromThePreviousIndexGivesTheSameBytes) {
 // Whatever replaced the previous index or its word lists, an update writes the bytes of a full
 // build. The word lists are dated before everything else, as if nothing had touched them.
 TEST_F(GlobalIndex, AnUpdateOverAReplacedIndexGivesTheBytesOfAFullBuild) {
-  for (const char* f : {"r/d1/a.html", "r/d1/b.html", "r/d2/c.html"}) testutil::setFileTime(tmp / f, 1000000000);
+  for (const char* f : {"r/d1/a.html", "r/d1/b.html", "r/d2/c.html"})
+    testutil::setFileTime(tmp / f, 1000000000);
   storeFileList({tmp / "r/d1", tmp / "r/d2"});
   ASSERT_EQ(update(globalIndex), "");
   const std::string fingerprints = globalIndex + ".fingerprints";
@@ -168,19 +174,21 @@ TEST_F(GlobalIndex, AnUpdateOverAReplacedIndexGivesTheBytesOfAFullBuild) {
       {"index restored from a backup", backup, "", ""},
       {"index and fingerprints restored from a backup", backup, backupFingerprints, ""},
       {"index copied in from another index directory", testutil::readFile(other), "", ""},
-      {"index and fingerprints of another index directory",
-       testutil::readFile(other), testutil::readFile(other + ".fingerprints"), ""},
-      {"index and fingerprints of an index directory over the same tree",
-       testutil::readFile(same), testutil::readFile(same + ".fingerprints"), ""},
+      {"index and fingerprints of another index directory", testutil::readFile(other),
+       testutil::readFile(other + ".fingerprints"), ""},
+      {"index and fingerprints of an index directory over the same tree", testutil::readFile(same),
+       testutil::readFile(same + ".fingerprints"), ""},
       {"index cut short", current.substr(0, current.size() - 1), "", ""},
       {"word list replaced by an older copy", "", "", oldWordList},
   };
   for (const auto& c : cases) {
     testutil::writeFile(globalIndex, c.index.empty() ? current : c.index);
-    testutil::writeFile(fingerprints, c.fingerprints.empty() ? currentFingerprints : c.fingerprints);
+    testutil::writeFile(fingerprints,
+                        c.fingerprints.empty() ? currentFingerprints : c.fingerprints);
     if (!c.wordList.empty()) testutil::writeFile(wordList, c.wordList);
     for (const std::string& name : testutil::listDirectory(tmp / "idx")) {
-      if (name.find(".index") != std::string::npos) testutil::setFileTime(tmp / ("idx/" + name), 1000000200);
+      if (name.find(".index") != std::string::npos)
+        testutil::setFileTime(tmp / ("idx/" + name), 1000000200);
     }
     ASSERT_EQ(update(globalIndex), "") << c.what;
     const std::string full = tmp / "idx/full_global_index";
@@ -188,8 +196,10 @@ TEST_F(GlobalIndex, AnUpdateOverAReplacedIndexGivesTheBytesOfAFullBuild) {
     std::remove((full + ".fingerprints").c_str());
     ASSERT_EQ(update(full, IndexBuild::full), "") << c.what;
     EXPECT_EQ(testutil::readFile(globalIndex), testutil::readFile(full)) << c.what;
-    EXPECT_EQ(testutil::readFile(fingerprints), testutil::readFile(full + ".fingerprints")) << c.what;
-    EXPECT_EQ(testutil::readFile(full).find("Baum") != std::string::npos, c.wordList.empty()) << c.what;
+    EXPECT_EQ(testutil::readFile(fingerprints), testutil::readFile(full + ".fingerprints"))
+        << c.what;
+    EXPECT_EQ(testutil::readFile(full).find("Baum") != std::string::npos, c.wordList.empty())
+        << c.what;
   }
 }
 

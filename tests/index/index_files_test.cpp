@@ -25,9 +25,12 @@ TEST(IndexFiles, WordListNamesAreTheMangledPathOrForCollisionsADistinctOne) {
     bool distinct;
     std::string name;
   } cases[] = {
-      {"/srv/web/docs", 12, false, "12__srv_web_docs.index"}, {"C:\\web\\docs", 12, false, "12_C__web_docs.index"},
-      {"a b-c:d.e", 0, false, "0_a_b_c_d_e.index"},           {"x/a-b", 2, true, "2_x_a_b.sh.index"},
-      {"x/a.b", 2, true, "2_x_a_b.sd.index"},                 {"C:\\a_b", 1, true, "1_C__a_b.cbu.index"},
+      {"/srv/web/docs", 12, false, "12__srv_web_docs.index"},
+      {"C:\\web\\docs", 12, false, "12_C__web_docs.index"},
+      {"a b-c:d.e", 0, false, "0_a_b_c_d_e.index"},
+      {"x/a-b", 2, true, "2_x_a_b.sh.index"},
+      {"x/a.b", 2, true, "2_x_a_b.sd.index"},
+      {"C:\\a_b", 1, true, "1_C__a_b.cbu.index"},
   };
   for (const auto& c : cases) {
     Directory dir;

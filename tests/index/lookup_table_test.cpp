@@ -27,16 +27,17 @@ bool acceptHtml(const std::string&, const char* name, const struct stat&) {
 class LookupTableTest : public ::testing::Test {
  protected:
   void buildIndex(const std::string& index, std::mt19937& random, int pages) {
-    const char* const syllables[] = {"haus", "bau", "ber", "ung", "k\xFC", "ch", "e", "Gar",
-                                     "ten", "mit", "see", "SEE", "x", "1"};
+    const char* const syllables[] = {"haus", "bau", "ber", "ung", "k\xFC", "ch", "e",
+                                     "Gar",  "ten", "mit", "see", "SEE",   "x",  "1"};
     for (int p = 0; p < pages; ++p) {
       std::string text = "<body>";
       for (unsigned w = random() % 30; w > 0; --w) {
         for (unsigned s = 1 + random() % 3; s > 0; --s) text += syllables[random() % 14];
         text += ' ';
       }
-      testutil::writeFile(tmp / ("r/d" + std::to_string(p % 7) + "/p" + std::to_string(p) + ".html"),
-                          text + "</body>\n");
+      testutil::writeFile(
+          tmp / ("r/d" + std::to_string(p % 7) + "/p" + std::to_string(p) + ".html"),
+          text + "</body>\n");
     }
     std::map<std::string, kel::file::Directory> dirs;
     kel::file::scanDirectory(dirs, tmp / "r", true, false, acceptHtml, nullptr);
@@ -63,7 +64,8 @@ class LookupTableTest : public ::testing::Test {
     }
     std::string lines = verbose.str();
     const std::size_t at = lines.find("Lookup table ");
-    if (note) *note = at == std::string::npos ? "" : lines.substr(at, lines.find('\n', at) + 1 - at);
+    if (note)
+      *note = at == std::string::npos ? "" : lines.substr(at, lines.find('\n', at) + 1 - at);
     if (at != std::string::npos) lines.erase(at, lines.find('\n', at) + 1 - at);
     return out + "|" + report.str() + "|" + lines;
   }
@@ -79,8 +81,8 @@ TEST_F(LookupTableTest, FindsWhatTheWholeIndexGives) {
   const std::string index = tmp / "idx/global_index";
   const std::string table = index + ".lookup";
   const std::string bytes = testutil::readFile(table);
-  const char* const pieces[] = {"haus", "Gar", "ten", "k\xFC", "see", "SEE", ".", ".*", "(bau|ber)",
-                                "[eu]", "ung", "x", "1", "|mit", "e?"};
+  const char* const pieces[] = {"haus",      "Gar",  "ten", "k\xFC", "see", "SEE",  ".", ".*",
+                                "(bau|ber)", "[eu]", "ung", "x",     "1",   "|mit", "e?"};
   for (int i = 0; i < 400; ++i) {
     std::string search;
     for (unsigned terms = 1 + random() % 2; terms > 0; --terms) {
@@ -134,7 +136,8 @@ TEST_F(LookupTableTest, ReadsTheWholeIndexWithoutATableOfItsOwn) {
   std::string note;
   const std::string other = lookup(index, "haus.* ten", 0, &note);
   EXPECT_EQ(other, lookup(tmp / "other/global_index", "haus.* ten", 0));
-  EXPECT_EQ(note, "Lookup table " + table + " of another global index: reading the whole global index\n");
+  EXPECT_EQ(note,
+            "Lookup table " + table + " of another global index: reading the whole global index\n");
   testutil::writeFile(index, bytes);
   EXPECT_EQ(lookup(index, "haus.* ten", 0, &note), expected);
   EXPECT_NE(note, "");  // same bytes, but a new time: the table no longer vouches for them
@@ -149,7 +152,8 @@ TEST_F(LookupTableTest, ReadsTheWholeIndexWithoutATableOfItsOwn) {
   const struct timespec times[2] = {before.st_atim, before.st_mtim};
   ASSERT_EQ(::utimensat(AT_FDCWD, index.c_str(), times, 0), 0);
   lookup(index, "haus", 0, &note);
-  EXPECT_EQ(note, "Lookup table " + table + " of another global index: reading the whole global index\n");
+  EXPECT_EQ(note,
+            "Lookup table " + table + " of another global index: reading the whole global index\n");
 }
 
 }  // namespace

@@ -21,10 +21,10 @@ const unsigned icase = boost::regex::icase;
 
 // Files 0 to 2; words Garten [1], Haus [0 2], haus [1], hausen [2], haust\xFCr [0], mit [0 1 2].
 const std::string sampleIndex =
-    bytes({0x03}) + str("/w/DOCS/a.html") + str("/w/misc/b.html") + str("/w/news/c.html") + bytes({0x06}) +
-    str("Garten") + bytes({0x01, 0x01}) + str("Haus") + bytes({0x02, 0x00, 0x02}) + str("haus") +
-    bytes({0x01, 0x01}) + str("hausen") + bytes({0x01, 0x02}) + str("haust\xFCr") + bytes({0x01, 0x00}) +
-    str("mit") + bytes({0x03, 0x00, 0x01, 0x02});
+    bytes({0x03}) + str("/w/DOCS/a.html") + str("/w/misc/b.html") + str("/w/news/c.html") +
+    bytes({0x06}) + str("Garten") + bytes({0x01, 0x01}) + str("Haus") + bytes({0x02, 0x00, 0x02}) +
+    str("haus") + bytes({0x01, 0x01}) + str("hausen") + bytes({0x01, 0x02}) + str("haust\xFCr") +
+    bytes({0x01, 0x00}) + str("mit") + bytes({0x03, 0x00, 0x01, 0x02});
 
 // The files found (joined by ';') and the report line.
 std::string lookup(const std::string& path, const std::string& search, unsigned flags,
@@ -61,7 +61,8 @@ TEST(Lookup, SelectsTheFilesMatchingEveryTerm) {
       {"", 0, {}, "No results.\n"},
       {"   ", icase, {}, "No results.\n"},
   };
-  for (const auto& c : cases) EXPECT_EQ(lookup(index, c.search, c.flags, c.ids), c.result) << c.search;
+  for (const auto& c : cases)
+    EXPECT_EQ(lookup(index, c.search, c.flags, c.ids), c.result) << c.search;
 
   // Terms are compiled before the index is read.
   EXPECT_EQ(testutil::errorOf([&] { lookup(tmp / "missing", "ok a(", 0); }).substr(0, 43),
@@ -74,7 +75,8 @@ TEST(Lookup, SelectsTheFilesMatchingEveryTerm) {
   }
   // Every index cut short, and a file number without a path, is refused.
   std::vector<std::string> damaged;
-  for (std::size_t size = 0; size < sampleIndex.size(); ++size) damaged.push_back(sampleIndex.substr(0, size));
+  for (std::size_t size = 0; size < sampleIndex.size(); ++size)
+    damaged.push_back(sampleIndex.substr(0, size));
   damaged.push_back(bytes({0x01}) + str("a") + bytes({0x01}) + str("mit") + bytes({0x01, 0x01}));
   for (const std::string& content : damaged) {
     testutil::writeFile(index, content);
@@ -88,7 +90,8 @@ TEST(Lookup, SelectsTheFilesMatchingEveryTerm) {
 }
 
 // Words over an alphabet of ASCII letters and Latin-1 bytes, the umlauts among them.
-std::vector<std::string> sampleWords(std::mt19937& random, std::size_t count, std::size_t maxLength) {
+std::vector<std::string> sampleWords(std::mt19937& random, std::size_t count,
+                                     std::size_t maxLength) {
   const std::string alphabet = "aAbBsSzZ_9\xC4\xE4\xD6\xF6\xDC\xFC\xDF\xC0\xE0\xC9\xE9\xFE\xDE";
   std::vector<std::string> words;
   for (std::size_t i = 0; i < count; ++i) {
@@ -112,11 +115,12 @@ TEST(WordMatcher, AgreesWithTheRegexEngine) {
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     words.insert(words.end(), {t, upper, lower});
   }
-  const char* const pieces[] = {"a", "b", "S", "\xE4", "\xC4", "_", ".", "*", "+", "?", "{1,2}",
-                                "(", ")", "|", "[a\xE4]", "\\w", "$", "^", "z"};
+  const char* const pieces[] = {"a",     "b", "S", "\xE4", "\xC4",    "_",   ".", "*", "+", "?",
+                                "{1,2}", "(", ")", "|",    "[a\xE4]", "\\w", "$", "^", "z"};
   for (int i = 0; i < 1500; ++i) {
     std::string pattern;
-    for (unsigned n = 1 + random() % 5; n > 0; --n) pattern += pieces[random() % (sizeof pieces / sizeof *pieces)];
+    for (unsigned n = 1 + random() % 5; n > 0; --n)
+      pattern += pieces[random() % (sizeof pieces / sizeof *pieces)];
     patterns.push_back(pattern);
   }
   std::size_t checked = 0, literal = 0;

@@ -23,14 +23,14 @@ TEST(WordExtraction, DecodeEntities) {
       {"&Auml;&Ouml;&Uuml;&auml;&ouml;&uuml;", "\xC4\xD6\xDC\xE4\xF6\xFC"},
       {"&Aumlaut; &Xuml; &uml;", "\xC4  "},  // characters 1 to 4 decide; else gone
       {"&SZLIG; &szligx;", " "},
-      {"&x&auml;", "&x\xE4"},            // the last '&' before ';' starts the entity
-      {"Tom & Jerry; x", "Tom  x"},      // a lone '&' swallows up to the next ';'
+      {"&x&auml;", "&x\xE4"},        // the last '&' before ';' starts the entity
+      {"Tom & Jerry; x", "Tom  x"},  // a lone '&' swallows up to the next ';'
       {"Hello&nbsp;World &; &#228;", "HelloWorld  "},
-      {"&nbsp;&amp;", "&amp;"},          // the search resumes one after a removed entity
+      {"&nbsp;&amp;", "&amp;"},  // the search resumes one after a removed entity
       {"&nbsp;x&amp;y", "xy"},
       {"a&nbsp;;b", "a;b"},
-      {"&auml;&ouml;", "\xE4\xF6"},      // behind a replaced entity nothing is skipped
-      {"a&b x&auml", "a&b x&auml"},      // no ';': nothing changes
+      {"&auml;&ouml;", "\xE4\xF6"},  // behind a replaced entity nothing is skipped
+      {"a&b x&auml", "a&b x&auml"},  // no ';': nothing changes
       {std::string("\0&lt;\0", 6), std::string("\0\0", 2)},
   };
   for (const auto& c : cases) {
@@ -102,8 +102,7 @@ TEST(WordExtraction, AddFileWordsReadsOnlyTheBody) {
       // words, references resolve as in browsers, bytes outside a UTF-8 sequence stay.
       {"<meta charset=utf-8><body>Gr\xC3\xB6\xC3\237e System\xC3\xA4nderungen Doporu\xC4\x8D"
        "ení Hallo&nbsp;Welt &auml;rger&mdash;Bl\374te AT&amp;T<p>",
-       {"Bl\374te", "Doporu", "Gr\xF6\337e", "Hallo", "System\xE4nderungen", "Welt",
-        "\xE4rger"}},
+       {"Bl\374te", "Doporu", "Gr\xF6\337e", "Hallo", "System\xE4nderungen", "Welt", "\xE4rger"}},
       {std::string(1024, ' ') + "<meta charset=utf-8><body>System\xC3\xA4nderungen<p>",
        {"System", "nderungen"}},
   };

@@ -40,15 +40,17 @@ struct Recorder : WordListConsumer {
     log += written ? "w" : "r";
     return true;
   }
-  void file(const Directory&, std::string_view name) override { log += "[" + std::string(name) + "]"; }
+  void file(const Directory&, std::string_view name) override {
+    log += "[" + std::string(name) + "]";
+  }
   void word(std::string_view word) override { log += " " + std::string(word); }
   void endDirectory(const Directory&) override { log += ";"; }
 };
 
 TEST(WordList, AcceptsOnlyCompleteListsOfTheCurrentFiles) {
   const Directory dir = makeDirectory("d", {"a.html", "b.html"});
-  const std::string good =
-      bytes({0x01}) + str("a.html") + bytes({0x01}) + str("Haus") + bytes({0x01}) + str("b.html") + bytes({0x00, 0x00});
+  const std::string good = bytes({0x01}) + str("a.html") + bytes({0x01}) + str("Haus") +
+                           bytes({0x01}) + str("b.html") + bytes({0x00, 0x00});
   const struct {
     const char* what;
     std::string data;
@@ -58,11 +60,18 @@ TEST(WordList, AcceptsOnlyCompleteListsOfTheCurrentFiles) {
       {"cut before the end byte", good.substr(0, good.size() - 1), false},
       {"cut inside a word", good.substr(0, 12), false},
       {"trailing bytes", good + "x", false},
-      {"renamed file", bytes({0x01}) + str("a.html") + bytes({0x00, 0x01}) + str("c.html") + bytes({0x00, 0x00}), false},
+      {"renamed file",
+       bytes({0x01}) + str("a.html") + bytes({0x00, 0x01}) + str("c.html") + bytes({0x00, 0x00}),
+       false},
       {"one record missing", bytes({0x01}) + str("a.html") + bytes({0x00, 0x00}), false},
-      {"one record too many", good.substr(0, good.size() - 1) + bytes({0x01}) + str("c.html") + bytes({0x00, 0x00}), false},
-      {"negative length", bytes({0x01, 0x0D}) + "a.html" + bytes({0x00, 0x01}) + str("b.html") + bytes({0x00, 0x00}), false},
-      {"overlong word count", bytes({0x01}) + str("a.html") + bytes({0xF0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}), false},
+      {"one record too many",
+       good.substr(0, good.size() - 1) + bytes({0x01}) + str("c.html") + bytes({0x00, 0x00}),
+       false},
+      {"negative length",
+       bytes({0x01, 0x0D}) + "a.html" + bytes({0x00, 0x01}) + str("b.html") + bytes({0x00, 0x00}),
+       false},
+      {"overlong word count",
+       bytes({0x01}) + str("a.html") + bytes({0xF0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}), false},
   };
   for (const auto& c : cases) EXPECT_EQ(isWordListOf(c.data, dir), c.valid) << c.what;
   Recorder recorder;
@@ -78,18 +87,21 @@ class WordListUpdate : public ::testing::Test {
     testutil::writeFile(tmp / "d/b.html", "");
     for (const char* f : {"d/a.html", "d/b.html"}) testutil::setFileTime(tmp / f, 1000000);
   }
-  std::string list(unsigned count) const { return std::to_string(count) + "_" + mangleDirectoryName(tmp / "d") + ".index"; }
+  std::string list(unsigned count) const {
+    return std::to_string(count) + "_" + mangleDirectoryName(tmp / "d") + ".index";
+  }
   std::string update(const std::vector<std::string>& paths) {
     std::map<std::string, Directory> dirs;
-    for (const std::string& p : paths) kel::file::scanDirectory(dirs, p, false, false, acceptHtml, nullptr);
+    for (const std::string& p : paths)
+      kel::file::scanDirectory(dirs, p, false, false, acceptHtml, nullptr);
     Recorder recorder;
     updateWordLists(tmp / "idx", dirs, false, &recorder);
     return recorder.log;
   }
 
   testutil::TempDir tmp;
-  const std::string expected = bytes({0x01}) + str("a.html") + bytes({0x02}) + str("Haus") + str("mit") + bytes({0x01}) +
-                               str("b.html") + bytes({0x00, 0x00});
+  const std::string expected = bytes({0x01}) + str("a.html") + bytes({0x02}) + str("Haus") +
+                               str("mit") + bytes({0x01}) + str("b.html") + bytes({0x00, 0x00});
 };
 
 TEST_F(WordListUpdate, RebuildsListsThatAreOldDamagedOrOfOtherFiles) {
@@ -101,12 +113,13 @@ TEST_F(WordListUpdate, RebuildsListsThatAreOldDamagedOrOfOtherFiles) {
     std::string log;
   } cases[] = {
       // A list as new as its pages is used as it stands.
-      {bytes({0x01}) + str("a.html") + bytes({0x00, 0x01}) + str("b.html") + bytes({0x01}) + str("Alt") + bytes({0x00}),
+      {bytes({0x01}) + str("a.html") + bytes({0x00, 0x01}) + str("b.html") + bytes({0x01}) +
+           str("Alt") + bytes({0x00}),
        1000000, "r[a.html][b.html] Alt;"},
       {expected, 999999, "w[a.html] Haus mit[b.html];"},  // older than a page
       {expected.substr(0, expected.size() - 1), 2000000, "w[a.html] Haus mit[b.html];"},
-      {bytes({0x01}) + str("a.html") + bytes({0x00, 0x01}) + str("c.html") + bytes({0x00, 0x00}), 2000000,
-       "w[a.html] Haus mit[b.html];"},  // a page renamed
+      {bytes({0x01}) + str("a.html") + bytes({0x00, 0x01}) + str("c.html") + bytes({0x00, 0x00}),
+       2000000, "w[a.html] Haus mit[b.html];"},  // a page renamed
   };
   for (const auto& c : cases) {
     testutil::writeFile(tmp / ("idx/" + list(2)), c.content);
@@ -129,12 +142,14 @@ TEST_F(WordListUpdate, RemovesOnlyTheDirectorysOwnOlderLists) {
   testutil::writeFile(tmp / ("idx/global_index.tmp." + std::to_string(dead) + ".3"), "torn");
   testutil::writeFile(tmp / ("idx/" + other), "another directory's list");
   EXPECT_EQ(update({tmp / "d"}), "w[a.html] Haus mit[b.html][c.html] Neu;");
-  EXPECT_EQ(testutil::listDirectory(tmp / "idx"), (std::vector<std::string>{list(3), temporary, other, "keep"}));
+  EXPECT_EQ(testutil::listDirectory(tmp / "idx"),
+            (std::vector<std::string>{list(3), temporary, other, "keep"}));
   // A directory that lost all its pages loses all its lists.
   testutil::writeFile(tmp / ("idx/" + list(0)), "");
   for (const char* f : {"a.html", "b.html", "c.html"}) std::remove((tmp / "d/" + f).c_str());
   EXPECT_EQ(update({tmp / "d"}), "");
-  EXPECT_EQ(testutil::listDirectory(tmp / "idx"), (std::vector<std::string>{temporary, other, "keep"}));
+  EXPECT_EQ(testutil::listDirectory(tmp / "idx"),
+            (std::vector<std::string>{temporary, other, "keep"}));
 }
 
 TEST_F(WordListUpdate, CollidingDirectoriesKeepTheirOwnLists) {
@@ -146,7 +161,8 @@ TEST_F(WordListUpdate, CollidingDirectoriesKeepTheirOwnLists) {
   EXPECT_EQ(update({tmp / "x/a-b", tmp / "x/a.b"}), "r[i.html] Hund;r[i.html] Katze;");
   const std::string hyphen = wordListName(makeDirectory(tmp / "x/a-b", {"i.html"}), true);
   const std::string dot = wordListName(makeDirectory(tmp / "x/a.b", {"i.html"}), true);
-  EXPECT_EQ(testutil::listDirectory(tmp / "idx"), (std::vector<std::string>{plain, dot, hyphen, "keep"}));
+  EXPECT_EQ(testutil::listDirectory(tmp / "idx"),
+            (std::vector<std::string>{plain, dot, hyphen, "keep"}));
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ std::list<SearchTerm> makeTerms(const std::vector<const char*>& patterns) {
 std::string describe(const Fundstellen& hits) {
   std::string out;
   for (const Fundstelle& f : hits) {
-    out += (out.empty() ? "" : " ") + std::to_string(f.position) + "," +
-           std::to_string(f.length) + ",";
+    out += (out.empty() ? "" : " ") + std::to_string(f.position) + "," + std::to_string(f.length) +
+           ",";
     f.forEachTerm([&out, &f](unsigned t) { out += (t == f.term ? "" : "+") + std::to_string(t); });
   }
   return out;
@@ -32,13 +32,13 @@ TEST(Hits, FindHitsFindsEveryMatchOfEveryTerm) {
     bool found;
     const char* hits;
   } cases[] = {
-      {{"aa"}, "xaaa", true, "1,2,0 2,2,0"},                      // overlapping matches
-      {{"bar", "foo"}, "foo bar", true, "0,3,1 4,3,0"},          // ordered by position
-      {{"a.c", "abc"}, "abc", true, "0,3,0+1"},                  // one hit for both terms
+      {{"aa"}, "xaaa", true, "1,2,0 2,2,0"},             // overlapping matches
+      {{"bar", "foo"}, "foo bar", true, "0,3,1 4,3,0"},  // ordered by position
+      {{"a.c", "abc"}, "abc", true, "0,3,0+1"},          // one hit for both terms
       {{"Haus", "x", "[H]aus"}, "Haus x Haus", true, "0,4,0+2 5,1,1 7,4,0+2"},
-      {{"abcd", "ab"}, "abcd", true, "0,2,1 0,4,0"},             // same start: shorter first
-      {{"^a"}, "aab", true, "0,1,0 1,1,0"},                      // each restart is a beginning
-      {{"x*"}, "ab", true, "0,0,0 1,0,0 2,0,0"},                 // empty matches up to the end
+      {{"abcd", "ab"}, "abcd", true, "0,2,1 0,4,0"},  // same start: shorter first
+      {{"^a"}, "aab", true, "0,1,0 1,1,0"},           // each restart is a beginning
+      {{"x*"}, "ab", true, "0,0,0 1,0,0 2,0,0"},      // empty matches up to the end
       {{"K\374che"}, "Die K\374che", true, "4,5,0"},
   };
   for (const auto& c : cases) {

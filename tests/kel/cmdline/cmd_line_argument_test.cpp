@@ -35,7 +35,6 @@ TEST(CmdLineArgumentTest, DeclarationsRegisterInOrder) {
   EXPECT_EQ(annotationList()[0]->position(), 5);
   EXPECT_EQ(optionArgWidth, 14u);  // "<dir>[,<dir>]*"
   EXPECT_EQ(argumentWidth, 6u);
-
 }
 
 TEST(CmdLineArgumentTest, DefaultsGivenValuesAndReset) {
@@ -65,16 +64,27 @@ TEST(CmdLineArgumentTest, IntegerConversion) {
     int value;
     bool fails;
   } cases[] = {
-      {"", 0, false},          {"0", 0, false},           {"300", 300, false},
-      {"007", 7, false},       {"2147483647", INT_MAX, false},
+      {"", 0, false},
+      {"0", 0, false},
+      {"300", 300, false},
+      {"007", 7, false},
+      {"2147483647", INT_MAX, false},
       {"0002147483647", INT_MAX, false},
-      {"0x10", 16, false},     {"0x1F", 31, false},       {"0xaB", 171, false},
-      {"0x", 0, false},        {"0x7fffffff", INT_MAX, false},
+      {"0x10", 16, false},
+      {"0x1F", 31, false},
+      {"0xaB", 171, false},
+      {"0x", 0, false},
+      {"0x7fffffff", INT_MAX, false},
       {"0xFFFFFFFF", -1, false},
-      {"2147483648", 0, true}, {"99999999999999999999999", 0, true},
+      {"2147483648", 0, true},
+      {"99999999999999999999999", 0, true},
       {"0x100000000", 0, true},
-      {"0X10", 0, true},       {"-5", 0, true},           {"+5", 0, true},
-      {"12a", 0, true},        {" 1", 0, true},           {"0x1g", 0, true},
+      {"0X10", 0, true},
+      {"-5", 0, true},
+      {"+5", 0, true},
+      {"12a", 0, true},
+      {" 1", 0, true},
+      {"0x1g", 0, true},
       {"1.5", 0, true},
   };
   for (const auto& c : cases) {
@@ -98,10 +108,17 @@ TEST(CmdLineArgumentTest, FloatingPointConversion) {
     double value;
     std::string shown;  // in the message; empty when the conversion succeeds
   } cases[] = {
-      {"", 0, ""},          {"7", 7, ""},          {"2,5", 2.5, ""},       {"1.25", 1.25, ""},
-      {".5", 0.5, ""},      {"3.", 3, ""},
+      {"", 0, ""},
+      {"7", 7, ""},
+      {"2,5", 2.5, ""},
+      {"1.25", 1.25, ""},
+      {".5", 0.5, ""},
+      {"3.", 3, ""},
       {"99999999999", 99999999999.0, ""},
-      {"1.2.3", 0, "1.2.3"}, {"1,2,3", 0, "1.2.3"}, {"1e5", 0, "1e5"},    {"-1", 0, "-1"},
+      {"1.2.3", 0, "1.2.3"},
+      {"1,2,3", 0, "1.2.3"},
+      {"1e5", 0, "1e5"},
+      {"-1", 0, "-1"},
       {"1 ", 0, "1 "},
   };
   for (const auto& c : cases) {

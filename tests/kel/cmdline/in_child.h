@@ -54,7 +54,8 @@ inline std::string inChild(const std::function<std::string()>& code) {
   std::string out;
   char buffer[4096];
   ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<std::size_t>(n));
+  while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+    out.append(buffer, static_cast<std::size_t>(n));
   close(fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);

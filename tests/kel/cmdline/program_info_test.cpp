@@ -88,18 +88,27 @@ TEST(ParserTest, UsageErrorsKeepTheStateReached) {
     std::string expected;
   } cases[] = {
       {{"-hv", "-q"}, "InfoError: Prog: Help requested / " + untouched},
-      {{"a", "/-help"}, "InfoError: Prog: Help requested / v0 i0 L=300(a-) e=(--) n=[](--) first=a second=two"},
+      {{"a", "/-help"},
+       "InfoError: Prog: Help requested / v0 i0 L=300(a-) e=(--) n=[](--) first=a second=two"},
       {{"-vh"}, help + "Unknown option '-h' / v1 i0 L=300(a-) e=(--) n=[](--) first= second=two"},
       {{"-vv"}, help + "Option '-v" + used + "v1 i0 L=300(a-) e=(--) n=[](--) first= second=two"},
-      {{"-L5", "-L6"}, help + "Option '-L" + used + "v0 i0 L=5(ag) e=(--) n=[](--) first= second=two"},
-      {{"-n", "x", "-n", "y"}, help + "Option '-n" + used + "v0 i0 L=300(a-) e=(--) n=[x](ag) first= second=two"},
-      {{"-iL", ""}, help + "Option -L awaits argument <len> / v0 i1 L=300(a-) e=(--) n=[](--) first= second=two"},
-      {{"a"}, help + "Missing arguments: <second> / v0 i0 L=300(a-) e=(--) n=[](--) first=a second=two"},
-      {{"--", "-h"}, "StringError: Error in Prog: Unknown long option '--'|Valid options are:\n"
-                     "     --help          show command line help\n"
-                     "     --multi         allow to use args multiple (behind this option)\n / " + untouched},
+      {{"-L5", "-L6"},
+       help + "Option '-L" + used + "v0 i0 L=5(ag) e=(--) n=[](--) first= second=two"},
+      {{"-n", "x", "-n", "y"},
+       help + "Option '-n" + used + "v0 i0 L=300(a-) e=(--) n=[x](ag) first= second=two"},
+      {{"-iL", ""},
+       help +
+           "Option -L awaits argument <len> / v0 i1 L=300(a-) e=(--) n=[](--) first= second=two"},
+      {{"a"},
+       help + "Missing arguments: <second> / v0 i0 L=300(a-) e=(--) n=[](--) first=a second=two"},
+      {{"--", "-h"},
+       "StringError: Error in Prog: Unknown long option '--'|Valid options are:\n"
+       "     --help          show command line help\n"
+       "     --multi         allow to use args multiple (behind this option)\n / " +
+           untouched},
   };
-  for (const auto& c : cases) EXPECT_EQ(parsed(c.words), c.expected) << testing::PrintToString(c.words);
+  for (const auto& c : cases)
+    EXPECT_EQ(parsed(c.words), c.expected) << testing::PrintToString(c.words);
 }
 
 TEST(ParserTest, HelpTextAndMessageOfAUsageError) {
@@ -115,33 +124,31 @@ TEST(ParserTest, HelpTextAndMessageOfAUsageError) {
     return std::string("no error");
   });
   const std::string s = " " + std::string(78, '-') + "\n";
-  EXPECT_EQ(printed,
-            "\n" + s +
-                " Prog 1.02   ---   Jan  1 2000\n" + s +
-                " Purpose: Test the parser\n"
-                " Usage  : Prog <opts> <first> <second>\n"
-                "\n"
-                " <first> ::= the first word\n"
-                " <second>::= the second word [Default=two]\n"
-                "\n"
-                " <opts>::= Options:\n"
-                "           -v             be verbose\n"
-                "           -i             ignore case\n"
-                "           -L<len>        maximum length [Default=300]\n"
-                "           -e<ext>        extension\n"
-                "           \n"
-                "           Repeated ids:\n"
-                "           \n"
-                "           -n<id>[;<id>]* ids to keep\n"
-                "\n"
-                "           Third note\n"
-                "           \n"
-                "\n"
-                "           Last words\n"
-                "           second line\n"
-                "           \n" +
-                s + " Contact: Prog@example.org\n" + s +
-                "\nError in Prog: Unknown option '-q'\n");
+  EXPECT_EQ(printed, "\n" + s + " Prog 1.02   ---   Jan  1 2000\n" + s +
+                         " Purpose: Test the parser\n"
+                         " Usage  : Prog <opts> <first> <second>\n"
+                         "\n"
+                         " <first> ::= the first word\n"
+                         " <second>::= the second word [Default=two]\n"
+                         "\n"
+                         " <opts>::= Options:\n"
+                         "           -v             be verbose\n"
+                         "           -i             ignore case\n"
+                         "           -L<len>        maximum length [Default=300]\n"
+                         "           -e<ext>        extension\n"
+                         "           \n"
+                         "           Repeated ids:\n"
+                         "           \n"
+                         "           -n<id>[;<id>]* ids to keep\n"
+                         "\n"
+                         "           Third note\n"
+                         "           \n"
+                         "\n"
+                         "           Last words\n"
+                         "           second line\n"
+                         "           \n" +
+                         s + " Contact: Prog@example.org\n" + s +
+                         "\nError in Prog: Unknown option '-q'\n");
 }
 
 TEST(ParserTest, ProgramLocation) {
@@ -156,8 +163,7 @@ TEST(ParserTest, ProgramLocation) {
     return inChild([&] {
       if (chdir(dir.path().c_str()) != 0) return std::string("chdir failed");
       setenv("PATH", path.c_str(), 1);
-      const std::string error =
-          describeError([&] { testutil::parse(info, {"--help"}, callName); });
+      const std::string error = describeError([&] { testutil::parse(info, {"--help"}, callName); });
       if (error != "InfoError: Prog: Help requested") return error;
       testutil::parse(info, {"a", "b"}, callName);
       return info.ProgramPath() + " | " + info.CallPath();
@@ -203,7 +209,8 @@ TEST(ProgramInfoTest, OneInstancePerProcess) {
 }
 
 TEST(ProgramInfoTest, OptionConstraints) {
-  const auto check = [](const std::vector<std::string>& words, const std::function<std::string()>& code) {
+  const auto check = [](const std::vector<std::string>& words,
+                        const std::function<std::string()>& code) {
     return inChild([&] {
       testutil::parse(info, words);
       return code();
@@ -221,15 +228,19 @@ TEST(ProgramInfoTest, OptionConstraints) {
     std::function<std::string()> code;
     std::string expected;
   } cases[] = {
-      {{"-vi", "a", "b"}, [&] { return describeError([&] { info.exclude(vi, iL); }); },
+      {{"-vi", "a", "b"},
+       [&] { return describeError([&] { info.exclude(vi, iL); }); },
        info_ + "Option -v can't be used together with -i"},
       // An option is not reported against itself, and a default is not "given".
       {{"-i", "a", "b"}, [&] { return describeError([&] { info.exclude(vi, iL); }); }, ""},
-      {{"-i", "-L5", "a", "b"}, [&] { return describeError([&] { info.exclude(vi, iL); }); },
+      {{"-i", "-L5", "a", "b"},
+       [&] { return describeError([&] { info.exclude(vi, iL); }); },
        info_ + "Option -i can't be used together with -L"},
-      {{"a", "b"}, [&] { return describeError([&] { info.requireOne(viL); }); },
+      {{"a", "b"},
+       [&] { return describeError([&] { info.requireOne(viL); }); },
        info_ + "You have to specify one of the options -v, -i or -L."},
-      {{"a", "b"}, [&] { return describeError([&] { info.requireOne(v); }); },
+      {{"a", "b"},
+       [&] { return describeError([&] { info.requireOne(v); }); },
        info_ + "You have to specify one of the options -v."},
       {{"-i", "a", "b"}, [&] { return describeError([&] { info.requireOne(viL); }); }, ""},
       {{"-v", "-L5", "a", "b"},
@@ -244,12 +255,14 @@ TEST(ProgramInfoTest, OptionConstraints) {
          return out;
        },
        " -v and -L|2| -v, -i or -L|2||0|"},
-      {{"-v", "a", "b"}, [&] { return describeError([&] { info.needs(optE, optV); }); },
+      {{"-v", "a", "b"},
+       [&] { return describeError([&] { info.needs(optE, optV); }); },
        info_ + "Specifying option -v does not make sense without option -e"},
       // A required option with a default is always present.
       {{"-v", "a", "b"}, [&] { return describeError([&] { info.needs(optL, optV); }); }, ""},
       {{"a", "b"}, [&] { return describeError([&] { info.needs(optE, optV); }); }, ""},
-      {{"a", "b"}, [&] { return describeError([&] { info.usageError("bad use"); }); },
+      {{"a", "b"},
+       [&] { return describeError([&] { info.usageError("bad use"); }); },
        info_ + "bad use"},
   };
   for (const auto& c : cases) EXPECT_EQ(check(c.words, c.code), c.expected) << c.expected;

@@ -50,7 +50,8 @@ TEST(RepeatableArgumentTest, PositionalWordsFillTheArgumentsInOrder) {
       {{"cat"}, missing + " [<file>]+ <out> / cat []  []"},
       {{}, missing + " <mode> [<file>]+ <out> /  []  []"},
   };
-  for (const auto& c : cases) EXPECT_EQ(parsed(c.words), c.expected) << testing::PrintToString(c.words);
+  for (const auto& c : cases)
+    EXPECT_EQ(parsed(c.words), c.expected) << testing::PrintToString(c.words);
 }
 
 TEST(RepeatableArgumentTest, UsageNames) {
@@ -58,7 +59,7 @@ TEST(RepeatableArgumentTest, UsageNames) {
     int minCount, maxCount;
     std::string usage;
   } cases[] = {{1, 3, "[<file>]+"}, {2, -1, "[<file>]+"}, {0, -1, "[<file>]*"},
-               {0, 2, "[<file>]*"},  {0, 1, "[<file>]"},   {0, 0, "[<file>]"}};
+               {0, 2, "[<file>]*"}, {0, 1, "[<file>]"},   {0, 0, "[<file>]"}};
   for (const auto& c : cases) {
     const std::string usage = testutil::inChild([&] {
       const RepeatableCmdLineArgument a("file", "", c.minCount, c.maxCount, nullptr, false);

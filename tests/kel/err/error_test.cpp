@@ -47,7 +47,8 @@ TEST(Error, LocationAndPrintedForms) {
   // Printed through the base class, the InternalError form still applies.
   const InternalError internal("broken");
   const Error& base = internal;
-  EXPECT_EQ(printed(base), "\nInternalError in corvex: broken\n[please report to corvex.BugReport@example.org]\n");
+  EXPECT_EQ(printed(base),
+            "\nInternalError in corvex: broken\n[please report to corvex.BugReport@example.org]\n");
 }
 
 TEST(RethrowAsError, NamesTheStandardClass) {
@@ -81,7 +82,8 @@ TEST(HandleException, PrintsToStandardError) {
   kel::err::handle_exception(std::length_error("too long"));
   kel::err::handle_exception(Error("plain"));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "\nInternalError in corvex: [length_error: too long]\n[please report to corvex.BugReport@example.org]\n"
+            "\nInternalError in corvex: [length_error: too long]\n[please report to "
+            "corvex.BugReport@example.org]\n"
             "\nError in corvex: plain\n");
 }
 

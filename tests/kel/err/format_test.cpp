@@ -33,8 +33,13 @@ TEST(CompareNoCase, SignsAndPrefixes) {
     int result;  // exact value; only the sign for byte differences
   };
   const Case cases[] = {
-      {"abc", "ABC", 0},    {"ab", "abc", -1}, {"abc", "ab", 1}, {"", "", 0}, {"", "a", -1},
-      {"a", "c", 'a' - 'c'}, {"Abd", "abC", 1},
+      {"abc", "ABC", 0},
+      {"ab", "abc", -1},
+      {"abc", "ab", 1},
+      {"", "", 0},
+      {"", "a", -1},
+      {"a", "c", 'a' - 'c'},
+      {"Abd", "abC", 1},
       {"\xC4", "\xE4", -32},  // umlauts are not folded, and compare as unsigned bytes
       {"z", "\xE4", 'z' - 0xE4},
   };

@@ -15,7 +15,8 @@
 namespace {
 
 const std::string advice =
-    "An uncaught exception occurred.\n\nMaybe you forgot to put the following code into your main():\n\n"
+    "An uncaught exception occurred.\n\nMaybe you forgot to put the following code into your "
+    "main():\n\n"
     "try {\n // your stuff\n return EXIT_SUCCESS;\n}\n"
     "catch (exception& e) { handle_exception(e); }\n"
     "catch (...) { Error e(\"Unknown exception\"); e.print(cerr); }\n"
@@ -35,7 +36,8 @@ std::pair<int, std::string> inChild(void (*body)()) {
   close(fds[1]);
   std::string err;
   char buffer[512];
-  for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;) err.append(buffer, static_cast<std::size_t>(got));
+  for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;)
+    err.append(buffer, static_cast<std::size_t>(got));
   close(fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -61,7 +63,8 @@ TEST(KelAssert, MessagesNameConditionFileAndLine) {
   try {
     kel_assert(1 + 1 == 3);
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(e.what(), "Assertion \"1 + 1 == 3\" failed: kel_assert_test.cpp, line " + std::to_string(line));
+    EXPECT_EQ(e.what(),
+              "Assertion \"1 + 1 == 3\" failed: kel_assert_test.cpp, line " + std::to_string(line));
   }
   int evaluated = 0;
   kel_assert(++evaluated == 1);  // a true condition is evaluated once and does nothing else
@@ -72,14 +75,16 @@ TEST(KelAssert, MessagesNameConditionFileAndLine) {
     kel::assertNotNull(std::size_t{0});
     ADD_FAILURE() << "no exception";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Assertion \"t\" failed: kel_assert.h, line ", 0), 0u) << e.what();
+    EXPECT_EQ(std::string(e.what()).rfind("Assertion \"t\" failed: kel_assert.h, line ", 0), 0u)
+        << e.what();
   }
   kel::err::Error::setDefaultWhere("Corvex");
   try {
     kel::singletonViolation();
   } catch (const kel::err::InternalError& e) {
     EXPECT_EQ(e.message(),
-              "InternalError in Corvex: It's not allowed to construct more than one instance of a singleton\n"
+              "InternalError in Corvex: It's not allowed to construct more than one instance of a "
+              "singleton\n"
               "[please report to Corvex.BugReport@example.org]");
   }
 }
@@ -99,7 +104,8 @@ TEST(Terminator, OneEverAndTheEarlierHandlerComesBack) {
     _exit(installed && std::get_terminate() == earlierHandler ? 0 : 12);
   });
   EXPECT_EQ(r.first, 0);
-  EXPECT_EQ(r.second.rfind("Assertion \"!initialized\" failed: kel_assert.cpp, line ", 0), 0u) << r.second;
+  EXPECT_EQ(r.second.rfind("Assertion \"!initialized\" failed: kel_assert.cpp, line ", 0), 0u)
+      << r.second;
 }
 
 TEST(Terminator, AdviceWhenAnExceptionEndsTheProcess) {
@@ -107,7 +113,11 @@ TEST(Terminator, AdviceWhenAnExceptionEndsTheProcess) {
     void (*body)();
     std::pair<int, std::string> expected;
   } cases[] = {
-      {[] { kel::Terminator t; throwPastNoexcept(); }, {128 + SIGABRT, advice}},
+      {[] {
+         kel::Terminator t;
+         throwPastNoexcept();
+       },
+       {128 + SIGABRT, advice}},
       {[] {
          kel::Terminator t;
          try {
@@ -117,13 +127,23 @@ TEST(Terminator, AdviceWhenAnExceptionEndsTheProcess) {
          }
        },
        {128 + SIGABRT, advice}},
-      {[] { std::set_terminate(earlierHandler); kel::Terminator t; throwPastNoexcept(); },
+      {[] {
+         std::set_terminate(earlierHandler);
+         kel::Terminator t;
+         throwPastNoexcept();
+       },
        {7, advice + "earlier handler\n"}},
-      {[] { std::set_terminate(earlierHandler); kel::Terminator t; std::terminate(); }, {7, "earlier handler\n"}},
+      {[] {
+         std::set_terminate(earlierHandler);
+         kel::Terminator t;
+         std::terminate();
+       },
+       {7, "earlier handler\n"}},
   };
   for (const auto& c : cases) {
     auto r = inChild(c.body);
-    if (r.first == 128 + SIGABRT) r.second.resize(std::min(r.second.size(), advice.size()));  // the runtime adds its own text
+    if (r.first == 128 + SIGABRT)
+      r.second.resize(std::min(r.second.size(), advice.size()));  // the runtime adds its own text
     EXPECT_EQ(r, c.expected);
   }
 }

@@ -29,22 +29,41 @@ using Names = std::vector<std::string>;
 const std::string zero("\0", 1);
 
 TEST(BinaryFile, EncodingsAsBytesAndBack) {
-  const std::pair<unsigned, std::string> uints[] = {
-      {0x7F, "\x7F"}, {0x80, "\x80\x80"}, {0x3FFF, "\xBF\xFF"}, {0x4000, "\xC0\x40" + zero},
-      {0x1FFFFF, "\xDF\xFF\xFF"}, {0x200000, "\xE0\x20" + zero + zero}, {0xFFFFFFF, "\xEF\xFF\xFF\xFF"},
-      {0x10000000, "\xF0\x10" + zero + zero + zero}, {0xFFFFFFFF, "\xF0\xFF\xFF\xFF\xFF"}};
-  const std::pair<int, std::string> ints[] = {{0, zero},      {1, "\x02"},     {-1, "\x03"},
-                                              {2, "\x04"},    {-2, "\x05"},    {64, "\x80\x80"},
-                                              {INT_MAX, "\xF0\xFF\xFF\xFF\xFE"}, {-INT_MAX, "\xF0\xFF\xFF\xFF\xFF"}};
+  const std::pair<unsigned, std::string> uints[] = {{0x7F, "\x7F"},
+                                                    {0x80, "\x80\x80"},
+                                                    {0x3FFF, "\xBF\xFF"},
+                                                    {0x4000, "\xC0\x40" + zero},
+                                                    {0x1FFFFF, "\xDF\xFF\xFF"},
+                                                    {0x200000, "\xE0\x20" + zero + zero},
+                                                    {0xFFFFFFF, "\xEF\xFF\xFF\xFF"},
+                                                    {0x10000000, "\xF0\x10" + zero + zero + zero},
+                                                    {0xFFFFFFFF, "\xF0\xFF\xFF\xFF\xFF"}};
+  const std::pair<int, std::string> ints[] = {{0, zero},
+                                              {1, "\x02"},
+                                              {-1, "\x03"},
+                                              {2, "\x04"},
+                                              {-2, "\x05"},
+                                              {64, "\x80\x80"},
+                                              {INT_MAX, "\xF0\xFF\xFF\xFF\xFE"},
+                                              {-INT_MAX, "\xF0\xFF\xFF\xFF\xFF"}};
   const std::pair<std::string, std::string> strings[] = {
       {"abc", "\006abc"}, {"", zero}, {std::string("a\0b", 3), "\006a" + zero + "b"}};
   testutil::TempDir dir;
   std::string expected;
   {
     BinaryFile out(dir / "f", 1);
-    for (const auto& u : uints) { out.writeUInt(u.first); expected += u.second; }
-    for (const auto& i : ints) { write(out, i.first); expected += i.second; }
-    for (const auto& t : strings) { write(out, t.first); expected += t.second; }
+    for (const auto& u : uints) {
+      out.writeUInt(u.first);
+      expected += u.second;
+    }
+    for (const auto& i : ints) {
+      write(out, i.first);
+      expected += i.second;
+    }
+    for (const auto& t : strings) {
+      write(out, t.first);
+      expected += t.second;
+    }
     write(out, "lit");  // a literal is a string, not a bool
     write(out, true);
     write(out, false);
@@ -77,16 +96,37 @@ TEST(BinaryFile, EncodingsAsBytesAndBack) {
 
 TEST(BinaryFile, ReadingPastTheEnd) {
   const std::function<void(BinaryFile&)> uint = [](BinaryFile& f) { f.readUInt(); };
-  const std::function<void(BinaryFile&)> text = [](BinaryFile& f) { std::string s = "kept"; read(f, s); };
+  const std::function<void(BinaryFile&)> text = [](BinaryFile& f) {
+    std::string s = "kept";
+    read(f, s);
+  };
   const struct {
     std::string bytes;
     std::function<void(BinaryFile&)> read;
   } cases[] = {
-      {"", uint}, {"\x81", uint}, {"\xF0\x01\x02\x03", uint},
-      {"", [](BinaryFile& f) { bool b; read(f, b); }}, {"", [](BinaryFile& f) { int i; read(f, i); }},
-      {"", text}, {"\003abc", text} /* negative length */, {"\xF0\xFF\xFF\xFF\xFF", text},
-      {"\010abc", text} /* longer than the rest */, {"\xF0\xFF\xFF\xFF\376abc", text},
-      {"abc", [](BinaryFile& f) { char b[4]; f.readBytes(b, 4); }},
+      {"", uint},
+      {"\x81", uint},
+      {"\xF0\x01\x02\x03", uint},
+      {"",
+       [](BinaryFile& f) {
+         bool b;
+         read(f, b);
+       }},
+      {"",
+       [](BinaryFile& f) {
+         int i;
+         read(f, i);
+       }},
+      {"", text},
+      {"\003abc", text} /* negative length */,
+      {"\xF0\xFF\xFF\xFF\xFF", text},
+      {"\010abc", text} /* longer than the rest */,
+      {"\xF0\xFF\xFF\xFF\376abc", text},
+      {"abc",
+       [](BinaryFile& f) {
+         char b[4];
+         f.readBytes(b, 4);
+       }},
   };
   testutil::TempDir dir;
   const std::string path = dir / "short.index";
@@ -106,9 +146,12 @@ TEST(BinaryFile, OpenFailures) {
   testutil::TempDir dir;
   const std::string missing = dir / "missing", noDir = dir / "no/file.index", isDir = dir / "sub";
   writeFile(dir / "sub/inner", "x");
-  EXPECT_EQ(errorOf([&] { BinaryFile f(missing, 0); }), std::string(std::strerror(ENOENT)) + " ('" + missing + "')");
-  EXPECT_EQ(errorOf([&] { BinaryFile f(noDir, 1); }), std::string(std::strerror(ENOENT)) + " ('" + noDir + "')");
-  EXPECT_EQ(errorOf([&] { BinaryFile f(isDir, 1); }), std::string(std::strerror(EISDIR)) + " ('" + isDir + "')");
+  EXPECT_EQ(errorOf([&] { BinaryFile f(missing, 0); }),
+            std::string(std::strerror(ENOENT)) + " ('" + missing + "')");
+  EXPECT_EQ(errorOf([&] { BinaryFile f(noDir, 1); }),
+            std::string(std::strerror(ENOENT)) + " ('" + noDir + "')");
+  EXPECT_EQ(errorOf([&] { BinaryFile f(isDir, 1); }),
+            std::string(std::strerror(EISDIR)) + " ('" + isDir + "')");
   EXPECT_EQ(testutil::listDirectory(dir.path()), Names{"sub"});
   EXPECT_EQ(testutil::listDirectory(isDir), Names{"inner"});
   BinaryFile out(dir / "min", 1);
@@ -136,16 +179,49 @@ TEST(BinaryFile, TargetIsReplacedOnlyByASuccessfulClose) {
     std::function<void()> writer;
     std::string result;
   } cases[] = {
-      {"close", [&] { BinaryFile out(target, 1); write(out, big); EXPECT_EQ(readFile(target), "old"); out.close(); },
+      {"close",
+       [&] {
+         BinaryFile out(target, 1);
+         write(out, big);
+         EXPECT_EQ(readFile(target), "old");
+         out.close();
+       },
        "\xC3\x0D\x40" + big},
       {"exception on its way",
-       [&] { try { BinaryFile out(target, 1); write(out, big); throw std::runtime_error("stop"); } catch (...) {} },
+       [&] {
+         try {
+           BinaryFile out(target, 1);
+           write(out, big);
+           throw std::runtime_error("stop");
+         } catch (...) {
+         }
+       },
        "old"},
-      {"destroyed without close", [&] { BinaryFile out(target, 1); write(out, "new"); }, "\x06new"},
+      {"destroyed without close",
+       [&] {
+         BinaryFile out(target, 1);
+         write(out, "new");
+       },
+       "\x06new"},
       {"created while an exception is handled",
-       [&] { try { throw 1; } catch (...) { BinaryFile out(target, 1); write(out, "in"); } }, "\x04in"},
+       [&] {
+         try {
+           throw 1;
+         } catch (...) {
+           BinaryFile out(target, 1);
+           write(out, "in");
+         }
+       },
+       "\x04in"},
       {"killed before close",
-       [&] { inChild([&] { BinaryFile out(target, 1); write(out, big + big + big); raise(SIGKILL); }); }, "old"},
+       [&] {
+         inChild([&] {
+           BinaryFile out(target, 1);
+           write(out, big + big + big);
+           raise(SIGKILL);
+         });
+       },
+       "old"},
   };
   for (const auto& c : cases) {
     writeFile(target, "old");
@@ -161,8 +237,10 @@ TEST(BinaryFile, FailedCloseReportsTheTarget) {
   writeFile(target, "x");
   BinaryFile out(target, 1);
   write(out, "data");
-  ASSERT_EQ(std::remove(target.c_str()) | rmdir((dir / "gone").c_str()), 0);  // no place to rename to
-  EXPECT_EQ(errorOf([&] { out.close(); }), std::string(std::strerror(ENOENT)) + " ('" + target + "')");
+  ASSERT_EQ(std::remove(target.c_str()) | rmdir((dir / "gone").c_str()),
+            0);  // no place to rename to
+  EXPECT_EQ(errorOf([&] { out.close(); }),
+            std::string(std::strerror(ENOENT)) + " ('" + target + "')");
   EXPECT_THROW(out.close(), kel::err::IOError);  // the failure is not forgotten
   EXPECT_TRUE(testutil::listDirectory(dir.path()).empty());
 

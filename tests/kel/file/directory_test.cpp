@@ -93,11 +93,10 @@ TEST(Directory, ScannedTreeIsStoredByteForByte) {
   kel::file::scanDirectory(dirs, root, true, false, acceptHtml, rejectSkip, &log);
   // Rejected "skip" has no entry; "empty" and "sub" have entries without files.
   const std::string expected =
-      kMagic + "\x02\x04" +
-      str(root) + "\x02" + str("a.html") + str("b.html") + bytes("\xE8\x03\0\0\xB8\x0B\0\0", 8) +
-      str(root + "/empty") + bytes("\0\0\0\0\0\0\0\0\0", 9) +
-      str(root + "/sub") + bytes("\0\0\0\0\0\0\0\0\0", 9) +
-      str(root + "/sub/deeper") + "\x01" + str("d.html") + bytes("\0\0\0\x90\0\0\0\x90", 8);
+      kMagic + "\x02\x04" + str(root) + "\x02" + str("a.html") + str("b.html") +
+      bytes("\xE8\x03\0\0\xB8\x0B\0\0", 8) + str(root + "/empty") + bytes("\0\0\0\0\0\0\0\0\0", 9) +
+      str(root + "/sub") + bytes("\0\0\0\0\0\0\0\0\0", 9) + str(root + "/sub/deeper") + "\x01" +
+      str("d.html") + bytes("\0\0\0\x90\0\0\0\x90", 8);
   EXPECT_EQ(expected, store(dirs, tmp / "files"));
   EXPECT_EQ(kMagic + bytes("\x02\0", 2), store({}, tmp / "none"));
 
@@ -136,8 +135,7 @@ TEST(Directory, LoadReplacesNamedEntriesAndRefusesBadLists) {
   EXPECT_TRUE(untouched.empty());
   // Cut anywhere, also inside the two time fields, a list ends with the end-of-file error.
   for (std::size_t n = 0; n < twice.size(); ++n) {
-    EXPECT_EQ("End of file reached (" + list + ")", load(untouched, list, twice.substr(0, n)))
-        << n;
+    EXPECT_EQ("End of file reached (" + list + ")", load(untouched, list, twice.substr(0, n))) << n;
   }
 }
 
@@ -201,7 +199,7 @@ TEST(Directory, FollowedLinksAreJudgedByTheirTargets) {
   EXPECT_FALSE(kel::file::resolveLink(tmp / "far/t.html", target));
   EXPECT_EQ("unchanged", target);
   EXPECT_TRUE(kel::file::resolveLink(tmp / "long", target));
-  EXPECT_EQ(longTarget, target);  // not cut at 260 bytes
+  EXPECT_EQ(longTarget, target);                                // not cut at 260 bytes
   testutil::writeFile(tmp / "x.lnk", std::string(0x4C, '\0'));  // no link information
   EXPECT_FALSE(kel::file::resolveLink(tmp / "x.lnk", target));
 }

@@ -83,8 +83,12 @@ TEST(FileUtil, TemporaryFileNames) {
 
 TEST(FileUtil, DirectoryAndPathForms) {
   const std::pair<std::string, std::string> drives[] = {
-      {"/home/x", "/home/x"},       {"/cygdrive/c/web/docs", "c:/web/docs"}, {"/CYGDRIVE/E/x", "E:/x"},
-      {"/CygDrive/d", "d:"},        {"/cygdrive/", "/cygdrive/"},          {"/cygdrivex/c", "/cygdrivex/c"},
+      {"/home/x", "/home/x"},
+      {"/cygdrive/c/web/docs", "c:/web/docs"},
+      {"/CYGDRIVE/E/x", "E:/x"},
+      {"/CygDrive/d", "d:"},
+      {"/cygdrive/", "/cygdrive/"},
+      {"/cygdrivex/c", "/cygdrivex/c"},
       {"/home/cygdrive/c", "/home/cygdrive/c"},
   };
   for (const auto& d : drives) EXPECT_EQ(driveLetterForm(d.first), d.second) << d.first;
@@ -93,18 +97,27 @@ TEST(FileUtil, DirectoryAndPathForms) {
   char buffer[PATH_MAX];
   const std::string cwd = realpath(dir.path().c_str(), buffer);
   const std::pair<std::string, std::string> paths[] = {
-      {"/a/b/../c/./d//e/", "/a/c/d/e"}, {"/", "/"}, {"/../../x", "/x"}, {"x/y", cwd + "/x/y"},
-      {"./x/../y", cwd + "/y"},          {"", cwd},  {"../z", cwd.substr(0, cwd.rfind('/')) + "/z"},
+      {"/a/b/../c/./d//e/", "/a/c/d/e"},
+      {"/", "/"},
+      {"/../../x", "/x"},
+      {"x/y", cwd + "/x/y"},
+      {"./x/../y", cwd + "/y"},
+      {"", cwd},
+      {"../z", cwd.substr(0, cwd.rfind('/')) + "/z"},
   };
   EXPECT_TRUE(inChild(dir.path(), [&] {
     bool ok = currentDirectory() == cwd;
-    for (const auto& p : paths) ok = ok && toPosixPath(p.first) == p.second && toWindowsPath(p.first) == p.second;
+    for (const auto& p : paths)
+      ok = ok && toPosixPath(p.first) == p.second && toWindowsPath(p.first) == p.second;
     return ok;
   }));
 
   const struct {
     std::string path, dir, base;
-  } splits[] = {{"a/b\\c", "a/b", "c"}, {"name", "", "name"}, {"/top", "", "top"}, {"dir/", "dir", ""},
+  } splits[] = {{"a/b\\c", "a/b", "c"},
+                {"name", "", "name"},
+                {"/top", "", "top"},
+                {"dir/", "dir", ""},
                 {"C:\\Web\\a.html", "C:\\Web", "a.html"}};
   for (const auto& s : splits) {
     EXPECT_EQ(dirName(s.path), s.dir) << s.path;

@@ -25,9 +25,15 @@ TEST(Fingerprint, DependsOnTheBytesAloneNotOnThePieces) {
     }
   }
   // A changed byte, a byte more or less, zeros at the end, or moved bytes change it.
-  const std::string others[] = {"", std::string(1, '\0'), std::string(8, '\0'), std::string(9, '\0'),
-                                text.substr(1), text + '\0', text.substr(0, text.size() - 1),
-                                "the" + text.substr(3), text.substr(8) + text.substr(0, 8)};
+  const std::string others[] = {"",
+                                std::string(1, '\0'),
+                                std::string(8, '\0'),
+                                std::string(9, '\0'),
+                                text.substr(1),
+                                text + '\0',
+                                text.substr(0, text.size() - 1),
+                                "the" + text.substr(3),
+                                text.substr(8) + text.substr(0, 8)};
   std::set<std::string> digests{whole};
   for (const std::string& other : others) digests.insert(kel::file::fingerprintOf(other));
   EXPECT_EQ(digests.size(), 1 + std::size(others));

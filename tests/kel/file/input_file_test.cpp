@@ -49,7 +49,8 @@ TEST(InputFile, SplitsAtNewlinesAcrossBlocks) {
   testutil::TempDir dir;
   for (const auto& c : cases) {
     testutil::writeFile(dir / "t", c.content);
-    for (unsigned blockSize : {1u, 3u, 7u, 2048u}) EXPECT_EQ(readLines(dir / "t", blockSize), c.lines) << blockSize;
+    for (unsigned blockSize : {1u, 3u, 7u, 2048u})
+      EXPECT_EQ(readLines(dir / "t", blockSize), c.lines) << blockSize;
   }
   testutil::writeFile(dir / "exact", std::string(15, 'e') + "\n");  // exactly one block
   EXPECT_EQ(readLines(dir / "exact", 16), Lines{std::string(15, 'e')});
@@ -89,7 +90,8 @@ TEST(InputFile, CutsLongLinesAtTagBoundaries) {
   }
   // 5000 bytes of tags without a newline, from the start of a 2048-byte block.
   std::string page;
-  for (int i = 0; page.size() < 5000; ++i) page += "<t" + std::string(static_cast<std::size_t>(i % 23), 'a') + ">";
+  for (int i = 0; page.size() < 5000; ++i)
+    page += "<t" + std::string(static_cast<std::size_t>(i % 23), 'a') + ">";
   page.resize(5000);
   testutil::writeFile(dir / "page.html", page);
   const Lines pieces = readLines(dir / "page.html", 2048, {160, "><", 1});
@@ -127,7 +129,8 @@ Lines directCutting(const std::string& content, unsigned blockSize, const Wrap& 
     position = block.size();
     if (wrap.width == 0 || line.size() <= wrap.width) continue;
     long long best = 0;
-    for (std::size_t start = 0, i; start < wrap.width && (i = line.find(wrap.text, start)) != std::string::npos;
+    for (std::size_t start = 0, i;
+         start < wrap.width && (i = line.find(wrap.text, start)) != std::string::npos;
          start = i + 1) {
       const long long cut = static_cast<long long>(i) + wrap.offset;
       if (cut >= 1 && cut <= static_cast<long long>(wrap.width)) best = cut;
@@ -145,12 +148,16 @@ Lines directCutting(const std::string& content, unsigned blockSize, const Wrap& 
 TEST(InputFile, CuttingMatchesTheDirectRule) {
   testutil::TempDir dir;
   unsigned seed = 12345;
-  const auto random = [&seed](unsigned n) { return ((seed = seed * 1103515245u + 12345u) >> 16) % n; };
+  const auto random = [&seed](unsigned n) {
+    return ((seed = seed * 1103515245u + 12345u) >> 16) % n;
+  };
   const char* const pieces[] = {"<a>", "<tr>", "><", "text ", "\n", "ab", "<", ">", "x"};
-  const Wrap wraps[] = {{5, "><", 1}, {10, "><", 1}, {160, "><", 1}, {7, "<", 0}, {6, "ab", -1}, {4, "><", 2}, {5, ">", 2}};
+  const Wrap wraps[] = {{5, "><", 1},  {10, "><", 1}, {160, "><", 1}, {7, "<", 0},
+                        {6, "ab", -1}, {4, "><", 2},  {5, ">", 2}};
   for (int round = 0; round < 200 && !HasFailure(); ++round) {
     std::string content;
-    for (unsigned i = 1 + random(120); i > 0; --i) content += pieces[random(round % 3 == 0 ? 9 : 4)];
+    for (unsigned i = 1 + random(120); i > 0; --i)
+      content += pieces[random(round % 3 == 0 ? 9 : 4)];
     testutil::writeFile(dir / "r", content);
     for (const Wrap& wrap : wraps) {
       for (unsigned blockSize : {3u, 8u, 64u}) {

@@ -63,11 +63,11 @@ TEST(Lnk, ReadsTheTargetOfEveryKindOfShortcut) {
        "C:\\web\\docs", true, true},
       {"network share", header(kLinkInfo, 0x20, 8) + linkInfo(2, "\\\\srv\\share", "\\d\\x.htm"),
        "\\\\srv\\share\\d\\x.htm", true, false},
-      {"no item ID list", header(kLinkInfo, 0x20) + linkInfo(1, "", "D:\\y.htm"), "D:\\y.htm",
-       true, false},
+      {"no item ID list", header(kLinkInfo, 0x20) + linkInfo(1, "", "D:\\y.htm"), "D:\\y.htm", true,
+       false},
       {"no link information", header(0, 0x10, 4), "", false, true},
-      {"link information naming no path", header(kLinkInfo, 0) + linkInfo(0, "C:\\", "z"), "",
-       true, false},
+      {"link information naming no path", header(kLinkInfo, 0) + linkInfo(0, "C:\\", "z"), "", true,
+       false},
   };
   testutil::TempDir dir;
   for (const Case& c : cases) {

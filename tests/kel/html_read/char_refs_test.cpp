@@ -21,8 +21,7 @@ TEST(CharRefs, ResolvesAsBrowsersDo) {
       {"&lt;b&gt; &amp;amp; &quot;", "<b> &amp; \"", "&lt;b&gt; &amp;amp; \""},
       // Names allowed without ';' match without it, the longest first; others need it.
       {"&notit; &notin; &ampx &auml", "\xACit;   &x \xE4", "\xACit; &#8713; &amp;x \xE4"},
-      {"&mdash &foo; & &#; &#x; &;", "&mdash &foo; & &#; &#x; &;",
-       "&mdash &foo; & &#; &#x; &;"},
+      {"&mdash &foo; & &#; &#x; &;", "&mdash &foo; & &#; &#x; &;", "&mdash &foo; & &#; &#x; &;"},
       // Numbers: 0, surrogates and overflow give U+FFFD, 0x80-0x9F read as windows-1252.
       {"&#0;&#xD800;&#99999999999;&#150;&#x81;", "    \x81", "&#65533;&#65533;&#65533;&#8211;\x81"},
   };

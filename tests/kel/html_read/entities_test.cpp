@@ -27,10 +27,7 @@ TEST(EntitiesTest, EscapeSpaces) {
   const struct {
     std::string in, out;
   } cases[] = {
-      {"a b  c", "a%20b%20%20c"},
-      {" ", "%20"},
-      {"a\tb%20<", "a\tb%20<"},
-      {"", ""},
+      {"a b  c", "a%20b%20%20c"}, {" ", "%20"}, {"a\tb%20<", "a\tb%20<"}, {"", ""},
       {"a b\0 c"s, "a%20b"},
   };
   for (const auto& c : cases) EXPECT_EQ(escapeSpaces(c.in), c.out) << c.in;

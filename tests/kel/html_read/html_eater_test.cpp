@@ -69,12 +69,13 @@ TEST(HTML_Eater, DeliversTagsAttributesAndTextBefore) {
   // A page in UTF-8 is read as Latin-1; its byte order mark is dropped, a later one is a
   // character beyond Latin-1.
   testutil::writeFile(dir / "p.html", "\xEF\xBB\277\xC3\xA4<a name=\xE2\x80\x94>\xEF\xBB\xBF<p>");
-  for (const auto beyond : {kel::html_read::BeyondLatin1::separator,
-                            kel::html_read::BeyondLatin1::reference}) {
+  for (const auto beyond :
+       {kel::html_read::BeyondLatin1::separator, kel::html_read::BeyondLatin1::reference}) {
     HTML_Eater eater(dir / "p.html", true, beyond);
     EXPECT_TRUE(eater.utf8());
     std::string tag, attributes, all;
-    while (eater.nextTag(tag, attributes)) all += tag + "|" + attributes + "|" + std::string(eater.textBefore) + ";";
+    while (eater.nextTag(tag, attributes))
+      all += tag + "|" + attributes + "|" + std::string(eater.textBefore) + ";";
     EXPECT_EQ(all, beyond == kel::html_read::BeyondLatin1::separator
                        ? "a|name= |\xE4;p|| ;"
                        : "a|name=&#8212;|\xE4;p||&#65279;;");

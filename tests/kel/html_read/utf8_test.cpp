@@ -43,9 +43,9 @@ TEST(Utf8, SearchStringAsLatin1) {
   } cases[] = {
       {"K\xC3\274che", "K\374che"},
       {"Gr\xC3\xB6\xC3\237e ma\xC3\x9F", "Gr\xF6\337e ma\xDF"},
-      {"Haus", nullptr},                        // nothing to convert
+      {"Haus", nullptr},                       // nothing to convert
       {"K\374che \xC4\xD6\xDC\xDF", nullptr},  // Latin-1 words are never UTF-8
-      {"\xC4\214apek", nullptr},             // a character beyond Latin-1
+      {"\xC4\214apek", nullptr},               // a character beyond Latin-1
       {"K\xC3\274che\xFF", nullptr},           // not UTF-8 as a whole
   };
   for (const auto& c : cases) {

@@ -45,7 +45,8 @@ TEST(HtmlElementTest, PrintAndToStringOfEveryKind) {
        "\n<a>\n <b>\n  <c>\n   x\n  </c>\n </b>\n</a>", "<a><b><c>x</c></b></a>"},
       {"tag with empty sequence", tag("p", makeHandle<HTML_Elements>()), "\n<p>\n</p>", "<p></p>"},
       {"empty handles print nothing",
-       makeHandle<HTML_Elements>(std::list<ElementHandle>{ElementHandle(), tag("p", ElementHandle())}),
+       makeHandle<HTML_Elements>(
+           std::list<ElementHandle>{ElementHandle(), tag("p", ElementHandle())}),
        "\n<p>\n</p>", "<p></p>"},
   };
   for (const auto& c : cases) {
