@@ -1,9 +1,10 @@
-// Building the global index's word table: the postings of 20,000 pages of about 300 distinct
-// words each, drawn after Zipf's law from a vocabulary of 60,000 words (as a synthetic tree's word
-// lists deliver them), added, finished and sorted. Prints postings per second.
+// Building the global index's word table: the postings of 20,000 pages (WORD_TABLE_PAGES) of about
+// 300 distinct words each, drawn after Zipf's law from a vocabulary of 60,000 words (as a synthetic
+// tree's word lists deliver them), added, finished and sorted. Prints postings per second.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,7 +35,9 @@ struct Postings {
       for (unsigned parts = 1 + next() % 4; parts > 0; --parts) word += syllables[next() % 22];
       vocabulary.push_back(word + std::to_string(w % 97));
     }
-    for (int p = 0; p < 20000; ++p) {
+    const char* const given = std::getenv("WORD_TABLE_PAGES");
+    const int pageCount = given ? std::atoi(given) : 20000;
+    for (int p = 0; p < pageCount; ++p) {
       std::vector<std::uint32_t> words;
       std::vector<bool> seen(vocabulary.size());
       for (int k = 0; k < 400; ++k) {
