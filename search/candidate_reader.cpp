@@ -9,15 +9,17 @@ namespace {
 // little is read in vain when the result limit ends the search.
 constexpr std::size_t kAhead = 32;
 
+// Fewer candidates than this are read by the caller alone: starting a thread costs more than
+// reading a few pages (most searches for a rare word).
+constexpr std::size_t kFewCandidates = 8;
+
 }  // namespace
 
 CandidateReader::CandidateReader(const Candidates& candidates, const std::list<SearchTerm>& terms,
                                  const ResultTextOptions& options, unsigned threads)
     : candidates_(candidates), terms_(terms), options_(options), outcomes_(candidates.size()) {
-  // With one thread (or one candidate) the caller reads each candidate itself when it asks.
-  threads = std::min<unsigned>(
-      threads, static_cast<unsigned>(std::min<std::size_t>(candidates.size(), kAhead)));
-  if (threads < 2) return;
+  // With one thread, or few candidates, the caller reads each candidate itself when it asks.
+  if (threads < 2 || candidates.size() < kFewCandidates) return;
   threads_.reserve(threads);
   for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
 }

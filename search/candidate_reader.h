@@ -26,7 +26,8 @@ struct CandidateOutcome {
 };
 
 // Reads candidates with readResult (options.log, when given, stands for a log of each candidate
-// of its own) on up to threads threads, a bounded number of candidates ahead of the caller.
+// of its own) on threads threads, a bounded number of candidates ahead of the caller; a few
+// candidates are read by the caller alone, when it asks for them.
 // A candidate that the caller never asks for may have been read, but its outcome and its log are
 // dropped. Destruction stops the threads after the pages they are reading.
 class CandidateReader {
