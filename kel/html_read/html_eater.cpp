@@ -4,6 +4,7 @@
 
 #include "kel/err/error.h"
 #include "kel/err/format.h"
+#include "kel/html_read/byte_scan.h"
 #include "kel/html_read/charset.h"
 
 namespace kel::html_read {
@@ -16,8 +17,9 @@ constexpr unsigned kWrapWidth = 160;
 
 std::string::size_type findChar(const std::string& text, std::string::size_type from, char c) {
   if (from >= text.size()) return std::string::npos;
-  const void* hit = std::memchr(text.data() + from, c, text.size() - from);
-  return hit ? static_cast<const char*>(hit) - text.data() : std::string::npos;
+  const char* const end = text.data() + text.size();
+  const char* const hit = findByte(text.data() + from, end, c);
+  return hit == end ? std::string::npos : static_cast<std::string::size_type>(hit - text.data());
 }
 
 }  // namespace
@@ -128,19 +130,19 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
         continue;
       }
     } else {
-      // The first '>', unless a '"' comes before it.
-      const std::string::size_type close = findChar(buffer, i, '>');
+      // The first '>' or '"'.
       const char* const data = buffer.data();
-      const std::string::size_type until = close == std::string::npos ? buffer.size() : close;
-      const void* const quote = i < until ? std::memchr(data + i, '"', until - i) : nullptr;
-      if (quote) {
+      const char* const end = data + buffer.size();
+      const char* const mark = i < buffer.size() ? findEither(data + i, end, '>', '"') : end;
+      if (mark != end) {
+        i = static_cast<std::string::size_type>(mark - data);
+        if (*mark == '>') {
+          gt = i;
+          break;
+        }
         quoted = true;
-        i = static_cast<const char*>(quote) - data + 1;
+        ++i;
         continue;
-      }
-      if (close != std::string::npos) {
-        gt = close;
-        break;
       }
     }
     i = buffer.size();
@@ -151,19 +153,21 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
   // consumed, so its name is folded where it stands.
   char* const tagText = buffer.data() + lt + 1;
   const std::size_t tagLength = gt - lt - 1;
-  const void* const blankHit = std::memchr(tagText, ' ', tagLength);
-  const std::size_t nameLength =
-      blankHit ? static_cast<std::size_t>(static_cast<const char*>(blankHit) - tagText) : tagLength;
-  for (char* c = tagText; c < tagText + nameLength; ++c) {
-    if (lowerCaseTags) {
+  // The name runs up to the first blank; it is folded as it is scanned.
+  char* const tagEnd = tagText + tagLength;
+  char* c = tagText;
+  if (lowerCaseTags) {
+    for (; c < tagEnd && *c != ' '; ++c) {
       if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
-    } else if (*c >= 'a' && *c <= 'z') {
-      *c = static_cast<char>(*c - 'a' + 'A');
+    }
+  } else {
+    for (; c < tagEnd && *c != ' '; ++c) {
+      if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
     }
   }
-  tag = std::string_view(tagText, nameLength);
-  attributes = blankHit ? std::string_view(tagText + nameLength + 1, tagLength - nameLength - 1)
-                        : std::string_view();
+  tag = std::string_view(tagText, static_cast<std::size_t>(c - tagText));
+  attributes = c < tagEnd ? std::string_view(c + 1, static_cast<std::size_t>(tagEnd - c - 1))
+                          : std::string_view();
 
   if (pending.empty()) {
     textBefore = std::string_view(buffer.data() + start, lt - start);
