@@ -93,25 +93,34 @@ void appendPageText(std::string& out, std::string_view latin1) {
     } else if (b < 0x20 || b == 0x7F) {
       out += ' ';
     } else {
-      out += static_cast<char>(0xC0 | (b >> 6));
-      out += static_cast<char>(0x80 | (b & 0x3F));
+      appendUtf8(out, b);
     }
   }
   out.append(latin1, plain, latin1.size() - plain);
 }
 
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 std::string latin1ToUtf8(std::string_view latin1) {
   std::string out;
   out.reserve(latin1.size() + latin1.size() / 8);
-  for (const char c : latin1) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    if (b < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (b >> 6));
-      out += static_cast<char>(0x80 | (b & 0x3F));
-    }
-  }
+  for (const char c : latin1) appendUtf8(out, static_cast<unsigned char>(c));
   return out;
 }
 

@@ -21,6 +21,9 @@ std::string escaped(std::string_view s);
 // byte becomes the character of the same number.
 void appendPageText(std::string& out, std::string_view latin1);
 
+// Appends code point c (at most 0x10FFFF) to out in UTF-8.
+void appendUtf8(std::string& out, char32_t c);
+
 // Latin-1 bytes as UTF-8, byte for byte the character of the same number.
 std::string latin1ToUtf8(std::string_view latin1);
 

@@ -5,17 +5,14 @@
 
 #include <boost/regex.hpp>
 
+#include "gateway/html_text.h"
+#include "kel/html_read/utf8.h"
+
 namespace gateway {
 
 namespace {
 
 bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
-
-std::string latin1ToUtf8(std::string_view s) {
-  std::string out;
-  for (const char c : s) appendUtf8(out, static_cast<unsigned char>(c));
-  return out;
-}
 
 std::string quoted(std::string_view utf8) { return "\u201C" + std::string(utf8) + "\u201D"; }
 
@@ -69,52 +66,17 @@ const char* patternFault(boost::regex_constants::error_type code) {
 
 }  // namespace
 
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 std::u32string decodeUtf8(std::string_view bytes) {
   std::u32string out;
   out.reserve(bytes.size());
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const unsigned char b = static_cast<unsigned char>(bytes[i]);
-    std::size_t length = 0;
-    char32_t c = 0, least = 0;
-    if (b >= 0xC2 && b <= 0xDF) {
-      length = 2, c = b & 0x1F, least = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      length = 3, c = b & 0x0F, least = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      length = 4, c = b & 0x07, least = 0x10000;
-    }
-    bool wellFormed = length > 0 && i + length <= bytes.size();
-    for (std::size_t k = 1; wellFormed && k < length; ++k) {
-      const unsigned char t = static_cast<unsigned char>(bytes[i + k]);
-      wellFormed = (t & 0xC0) == 0x80;
-      c = (c << 6) | (t & 0x3F);
-    }
-    wellFormed = wellFormed && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-    if (wellFormed) {
-      out += c;
-      i += length;
-    } else {
-      out += static_cast<char32_t>(b);
+  for (std::size_t i = 0; i < bytes.size();) {
+    const kel::html_read::Utf8Char c = kel::html_read::decodeUtf8At(bytes, i);
+    if (c.length == 0) {
+      out += static_cast<char32_t>(static_cast<unsigned char>(bytes[i]));
       ++i;
+    } else {
+      out += c.code;
+      i += c.length;
     }
   }
   return out;

@@ -57,9 +57,6 @@ std::u32string decodeUtf8(std::string_view bytes);
 // query as a page may show it.
 std::string displayText(std::string_view q);
 
-// Appends code point c to out in UTF-8.
-void appendUtf8(std::string& out, char32_t c);
-
 // A term as Corvex compiles it: with ignoreCase, ASCII letters lowered except the character after
 // each escaping backslash.
 std::string foldAsCorvex(const std::string& term, bool ignoreCase);

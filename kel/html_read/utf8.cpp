@@ -7,15 +7,21 @@ namespace kel::html_read {
 
 namespace {
 
-// The code point of the well-formed sequence at in[i] and its length, or length 0 when the byte
-// there does not start one (a lone continuation byte, an overlong form, a surrogate, a value
-// beyond U+10FFFF, or a sequence cut short).
-struct Decoded {
-  char32_t code;
-  std::size_t length;
-};
+// The offset of the first byte from 0x80 up, or in.size(); eight bytes at a time.
+std::size_t firstHighByte(std::string_view in) {
+  std::size_t i = 0;
+  for (; i + 8 <= in.size(); i += 8) {
+    std::uint64_t block;
+    std::memcpy(&block, in.data() + i, 8);
+    if (block & 0x8080808080808080ull) break;
+  }
+  while (i < in.size() && static_cast<unsigned char>(in[i]) < 0x80) ++i;
+  return i;
+}
 
-Decoded decodeAt(std::string_view in, std::size_t i) {
+}  // namespace
+
+Utf8Char decodeUtf8At(std::string_view in, std::size_t i) {
   const auto byte = [&in](std::size_t k) { return static_cast<unsigned char>(in[k]); };
   const unsigned char lead = byte(i);
   std::size_t length;
@@ -48,20 +54,6 @@ Decoded decodeAt(std::string_view in, std::size_t i) {
   return {code, length};
 }
 
-// The offset of the first byte from 0x80 up, or in.size(); eight bytes at a time.
-std::size_t firstHighByte(std::string_view in) {
-  std::size_t i = 0;
-  for (; i + 8 <= in.size(); i += 8) {
-    std::uint64_t block;
-    std::memcpy(&block, in.data() + i, 8);
-    if (block & 0x8080808080808080ull) break;
-  }
-  while (i < in.size() && static_cast<unsigned char>(in[i]) < 0x80) ++i;
-  return i;
-}
-
-}  // namespace
-
 void appendLatin1(std::string& out, char32_t c, BeyondLatin1 beyond) {
   if (c <= 0xFF) {
     out.push_back(static_cast<char>(c));
@@ -86,7 +78,7 @@ bool utf8ToLatin1(std::string_view in, std::string& out, BeyondLatin1 beyond) {
       i += run;
       continue;
     }
-    const Decoded d = decodeAt(in, i);
+    const Utf8Char d = decodeUtf8At(in, i);
     if (d.length == 0) {
       out.push_back(static_cast<char>(c));
       ++i;
@@ -102,7 +94,7 @@ std::optional<std::string> utf8AsLatin1(std::string_view text) {
   if (firstHighByte(text) == text.size()) return std::nullopt;
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
-    const Decoded d = decodeAt(text, i);
+    const Utf8Char d = decodeUtf8At(text, i);
     if (d.length == 0 || d.code > 0xFF) return std::nullopt;
     out.push_back(static_cast<char>(d.code));
     i += d.length;

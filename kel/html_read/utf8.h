@@ -22,6 +22,16 @@ bool utf8ToLatin1(std::string_view in, std::string& out, BeyondLatin1 beyond);
 // Appends the form of code point c (at most 0x10FFFF) that utf8ToLatin1 writes to out.
 void appendLatin1(std::string& out, char32_t c, BeyondLatin1 beyond);
 
+// The character whose well-formed UTF-8 sequence starts at in[i] and the sequence's length, or
+// length 0 when none starts there (a byte below 0x80 is its own character): a lone continuation
+// byte, an overlong form, a surrogate, a value beyond U+10FFFF or a sequence cut short.
+// REQUIRES: i < in.size().
+struct Utf8Char {
+  char32_t code;
+  std::size_t length;
+};
+Utf8Char decodeUtf8At(std::string_view in, std::size_t i);
+
 // text in Latin-1 when it is well-formed UTF-8, holds a byte from 0x80 up and only characters up
 // to U+00FF; nothing otherwise. A Latin-1 word with an umlaut or sharp s is never well-formed
 // UTF-8, so such words are never converted.
