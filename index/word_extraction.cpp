@@ -292,6 +292,18 @@ bool decodeUmlautEntities(std::string_view text, std::string& out) {
   return decodeInto(text, out, OtherEntities::keep);
 }
 
+bool decodePageText(const kel::html_read::HTML_Eater& eater, std::string& out, PageTextUse use) {
+  // A page in UTF-8 resolves its references as browsers do; any other keeps the old rule, so
+  // indexes of Latin-1 sites stay as they are.
+  const bool words = use == PageTextUse::words;
+  if (eater.utf8()) {
+    return kel::html_read::resolveCharRefs(
+        eater.textBefore, out,
+        words ? kel::html_read::BeyondLatin1::separator : kel::html_read::BeyondLatin1::reference);
+  }
+  return decodeInto(eater.textBefore, out, words ? OtherEntities::remove : OtherEntities::keep);
+}
+
 void splitWords(std::list<std::string>& out, const std::string& text, const std::string* wordChars,
                 const std::string* separators) {
   ByteSet inRun;
@@ -338,15 +350,9 @@ void collectFileWords(DistinctWords& distinct, const std::string& fileName) {
   const auto add = [&distinct](std::string_view word, std::size_t available) {
     distinct.add(word, available);
   };
-  // A page in UTF-8 resolves its references as browsers do; any other keeps the old rule, so
-  // indexes of Latin-1 sites stay as they are.
-  const bool utf8 = eater.utf8();
   while (eater.nextTag(tag, attributes)) {
     if (eater.textBefore.empty()) continue;
-    const bool changed =
-        utf8 ? kel::html_read::resolveCharRefs(eater.textBefore, decoded,
-                                               kel::html_read::BeyondLatin1::separator)
-             : decodeInto(eater.textBefore, decoded, OtherEntities::remove);
+    const bool changed = decodePageText(eater, decoded, PageTextUse::words);
     if (changed) {
       forEachIndexWord(decoded, decoded.size() + 1, add);
     } else {

@@ -14,6 +14,10 @@
 #include <string_view>
 #include <vector>
 
+namespace kel::html_read {
+class HTML_Eater;
+}
+
 // The 70 word characters: a-z, A-Z, '_', 0-9, then the Latin-1 bytes E4 F6 FC C4 D6 DC DF
 // (ae, oe, ue, Ae, Oe, Ue, sharp s). Every other byte separates words.
 extern const std::string wordCharacters;
@@ -31,6 +35,18 @@ void decodeEntities(std::string& text);
 // its other entities while its words are those the index holds. Returns false, out untouched,
 // when text holds no '&' and so stays as it is.
 bool decodeUmlautEntities(std::string_view text, std::string& out);
+
+// What the text of a page is read for: its words (entities the index does not read as letters
+// vanish, and characters beyond Latin-1 separate words) or showing it (they stay as written).
+enum class PageTextUse { words, display };
+
+// Writes to out the text in front of eater's last tag (textBefore) with its entities resolved as
+// the index reads them: in a page that declares UTF-8 every character reference by HTML's rules
+// (resolveCharRefs), in any other page by the rule of decodeEntities (for display only the
+// umlauts and sharp s, as decodeUmlautEntities). The reader and the index both read page text
+// through this, so the words a result shows are the words the index holds. Returns false, out
+// untouched, when the text stays as it is.
+bool decodePageText(const kel::html_read::HTML_Eater& eater, std::string& out, PageTextUse use);
 
 // Appends the maximal runs of text to out, in text order: with wordChars given, the runs of
 // characters from *wordChars; otherwise the runs of characters not in *separators (with neither

@@ -12,7 +12,6 @@
 #include "index/word_extraction.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
-#include "kel/html_read/char_refs.h"
 #include "kel/html_read/html_eater.h"
 #include "search/hits.h"
 
@@ -21,17 +20,11 @@ namespace {
 const char* const tooBigText = "text-search skipped (file too big)";
 const char* const noBodyText = "has no body";
 
-// The reader's text in front of the last tag, with the entities that the index reads as letters
-// turned into them: in a UTF-8 page every character reference (resolveCharRefs; markup
-// characters and characters beyond Latin-1 stay references), in any other page the entities of
-// umlauts and sharp s. So the words of the text are those the index holds, while the text still
-// shows as written. The view is into the reader or into scratch.
+// The reader's text in front of the last tag as it is shown, its words those the index holds.
+// The view is into the reader or into scratch.
 std::string_view readerText(const kel::html_read::HTML_Eater& eater, std::string& scratch) {
-  const std::string_view text = eater.textBefore;
-  const bool changed = eater.utf8() ? kel::html_read::resolveCharRefs(
-                                          text, scratch, kel::html_read::BeyondLatin1::reference)
-                                    : decodeUmlautEntities(text, scratch);
-  return changed ? std::string_view(scratch) : text;
+  return decodePageText(eater, scratch, PageTextUse::display) ? std::string_view(scratch)
+                                                                : eater.textBefore;
 }
 
 // The position of the first "name=" in attributes, letters compared without regard to case, or
