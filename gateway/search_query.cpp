@@ -6,6 +6,7 @@
 #include <boost/regex.hpp>
 
 #include "gateway/html_text.h"
+#include "index/term_text.h"
 #include "kel/html_read/utf8.h"
 
 namespace gateway {
@@ -19,10 +20,9 @@ std::string quoted(std::string_view utf8) { return "\u201C" + std::string(utf8) 
 // The literal text of term as a pattern: every character that means something to the perl syntax
 // is escaped.
 std::string escapeLiteral(std::string_view term) {
-  static const std::string_view meta = ".[]{}()\\*+?|^$";
   std::string out;
   for (const char c : term) {
-    if (meta.find(c) != std::string_view::npos) out += '\\';
+    if (regexMetacharacters.find(c) != std::string_view::npos) out += '\\';
     out += c;
   }
   return out;
@@ -89,16 +89,7 @@ std::string displayText(std::string_view q) {
 }
 
 std::string foldAsCorvex(const std::string& term, bool ignoreCase) {
-  if (!ignoreCase) return term;
-  std::string out = term;
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    if (out[i] == '\\') {
-      ++i;
-    } else if (out[i] >= 'A' && out[i] <= 'Z') {
-      out[i] = static_cast<char>(out[i] - 'A' + 'a');
-    }
-  }
-  return out;
+  return ignoreCase ? lowerCaseTerm(term) : term;
 }
 
 std::string SearchQuery::corvexArgument() const {

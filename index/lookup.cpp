@@ -8,6 +8,7 @@
 #include "app/options.h"
 #include "index/global_index.h"
 #include "index/lookup_table.h"
+#include "index/term_text.h"
 #include "index/word_extraction.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
@@ -16,9 +17,6 @@
 #include "kel/file/mapped_file.h"
 
 namespace {
-
-// Characters that give a term of the perl syntax a meaning beyond its own bytes.
-constexpr std::string_view regexMetacharacters = ".[]{}()\\*+?|^$";
 
 // True when the expression has an alternative ('|') outside every group: then no beginning is
 // common to all its matches. '|' inside a group, a character class or a quoted stretch (\Q..\E)
@@ -66,20 +64,6 @@ bool isPlainText(std::string_view term) {
 std::string lowerCase(std::string text) {
   kel::toLowerCase(text);
   return text;
-}
-
-// term folded to lower case, except the character after each escaping backslash: folding the
-// letter of an escape would change what it means (\W, \D, \S and \B into their opposites, \E
-// into the escape character), while case is ignored in matching anyway.
-std::string lowerCaseTerm(const std::string& term) {
-  std::string folded = lowerCase(term);
-  for (std::size_t i = 0; i + 1 < term.size(); ++i) {
-    if (term[i] == '\\') {
-      ++i;
-      folded[i] = term[i];
-    }
-  }
-  return folded;
 }
 
 // term compiled with flags; the term is the user's input, so a refusal names it.
