@@ -22,6 +22,7 @@
 #include "gateway/request_log.h"
 #include "gateway/search_query.h"
 #include "kel/err/error.h"
+#include "kel/err/format.h"
 #include "kel/file/file_util.h"
 
 namespace {
@@ -88,9 +89,8 @@ bool readBody(std::string& body, std::string& why) {
 
 bool isFormType(const std::string& type) {
   const std::string_view expected = "application/x-www-form-urlencoded";
-  if (type.size() < expected.size()) return false;
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    if ((type[i] | 0x20) != expected[i] && type[i] != expected[i]) return false;
+  if (kel::compareNoCase(std::string_view(type).substr(0, expected.size()), expected) != 0) {
+    return false;
   }
   return type.size() == expected.size() || type[expected.size()] == ';' ||
          type[expected.size()] == ' ';
