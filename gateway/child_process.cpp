@@ -223,11 +223,6 @@ std::vector<char*> pointers(const std::vector<std::string>& strings) {
   return out;
 }
 
-long millisecondsSince(Clock::time_point start) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
 }  // namespace
 
 ChildResult runChild(const std::vector<std::string>& argv, const std::vector<std::string>& env,
@@ -319,7 +314,6 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::vector<std
   }
   result.out = readOutput(out, limits.maxOutputBytes);
   result.err = readOutput(err, limits.maxErrorBytes);
-  result.milliseconds = millisecondsSince(start);
   if (killed) return result;
 
   const double cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +

@@ -34,9 +34,8 @@ struct ChildResult {
   };
   End end = End::exited;
   int status = 0;
-  std::string out;        // standard output, complete when end is exited
-  std::string err;        // standard error, at most maxErrorBytes
-  long milliseconds = 0;  // wall-clock time from start to reaping
+  std::string out;  // standard output, complete when end is exited
+  std::string err;  // standard error, at most maxErrorBytes
 };
 
 // Runs argv[0] (a path; PATH is not searched) with argv and env in workDir. Throws

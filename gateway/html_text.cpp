@@ -34,6 +34,13 @@ std::size_t referenceLength(std::string_view s) {
   return i < s.size() && s[i] == ';' ? i + 1 : 0;
 }
 
+void appendPercent(std::string& out, unsigned char b) {
+  static const char hex[] = "0123456789ABCDEF";
+  out += '%';
+  out += hex[b >> 4];
+  out += hex[b & 15];
+}
+
 const char* reference(char c) {
   switch (c) {
     case '&':
@@ -125,16 +132,12 @@ std::string latin1ToUtf8(std::string_view latin1) {
 }
 
 std::string percentEncoded(std::string_view s) {
-  static const char hex[] = "0123456789ABCDEF";
   std::string out;
   for (const char c : s) {
-    const unsigned char b = static_cast<unsigned char>(c);
     if (isAsciiLetter(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~') {
       out += c;
     } else {
-      out += '%';
-      out += hex[b >> 4];
-      out += hex[b & 15];
+      appendPercent(out, static_cast<unsigned char>(c));
     }
   }
   return out;
@@ -147,15 +150,12 @@ std::string linkTarget(std::string_view url) {
     for (char& c : scheme) c = static_cast<char>(c | 0x20);
     if (scheme != "http" && scheme != "https" && scheme != "ftp" && scheme != "file") return "";
   }
-  static const char hex[] = "0123456789ABCDEF";
   static const std::string_view unsafe = " \"<>\\^`{|}";
   std::string out;
   for (const char c : url) {
     const unsigned char b = static_cast<unsigned char>(c);
     if (b < 0x20 || b >= 0x7F || unsafe.find(c) != std::string_view::npos) {
-      out += '%';
-      out += hex[b >> 4];
-      out += hex[b & 15];
+      appendPercent(out, b);
     } else {
       out += c;
     }

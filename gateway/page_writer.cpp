@@ -8,6 +8,9 @@ namespace gateway {
 
 namespace {
 
+// The bytes that open and close a hit in an excerpt.
+constexpr char kMarks[] = {hitBegin, hitEnd};
+
 constexpr std::string_view style =
     "body{margin:0}"
     ".cx-site{padding:.75rem 1rem;border-bottom:1px solid #ddd;font:600 1.1rem "
@@ -97,9 +100,10 @@ std::string PageWriter::pageLink(unsigned long start) const {
 
 void PageWriter::appendRow(std::string& out, const CorvexRow& row) const {
   const std::string href = linkTarget(row.url);
+  const std::string url = escaped(latin1ToUtf8(row.url));
   std::string title;
   if (row.title.empty()) {
-    title = escaped(latin1ToUtf8(row.url));
+    title = url;
   } else {
     appendPageText(title, row.title);
   }
@@ -109,7 +113,7 @@ void PageWriter::appendRow(std::string& out, const CorvexRow& row) const {
   } else {
     out += "<a class=\"cx-title\" href=\"" + escaped(href) + "\">" + title + "</a>";
   }
-  out += "<div class=\"cx-url\">" + escaped(latin1ToUtf8(row.url)) + "</div>";
+  out += "<div class=\"cx-url\">" + url + "</div>";
   out += "<p class=\"cx-excerpt\">";
   const std::size_t mark = frame_.highlight.find("$$$");
   const std::string_view before = std::string_view(frame_.highlight).substr(0, mark);
@@ -118,7 +122,7 @@ void PageWriter::appendRow(std::string& out, const CorvexRow& row) const {
   bool open = false;
   std::string_view text = row.excerpt;
   while (!text.empty()) {
-    const std::size_t at = text.find_first_of(std::string{hitBegin, hitEnd});
+    const std::size_t at = text.find_first_of(kMarks, 0, sizeof kMarks);
     appendPageText(out, text.substr(0, at));
     if (at == std::string_view::npos) break;
     if (text[at] == hitBegin && !open) out += before;

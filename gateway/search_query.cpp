@@ -108,7 +108,6 @@ SearchQuery makeSearchQuery(std::string_view q, const QueryOptions& options) {
   SearchQuery query;
   std::string latin1;
   std::u32string beyond;
-  query.shown = displayText(q);
   for (const char32_t c : chars) {
     if (c <= 0xFF) latin1 += static_cast<char>(c);
     if (c > 0xFF && beyond.find(c) == std::u32string::npos) beyond += c;

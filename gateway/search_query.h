@@ -33,7 +33,6 @@ struct QueryOptions {
 };
 
 struct SearchQuery {
-  std::string shown;               // displayText of the query
   std::vector<std::string> terms;  // Corvex's terms in Latin-1, distinct, in first-given order
 
   // The search argument for Corvex: each term with a blank in front, so that the argument can
