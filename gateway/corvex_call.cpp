@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "gateway/html_text.h"
+
 namespace gateway {
 
 namespace {
@@ -85,7 +87,10 @@ std::vector<std::string> corvexArguments(const GatewayConfig& config, const Sear
   option("-H", std::string(1, hitBegin) + "$$$" + std::string(1, hitEnd));
   // A blank title, so that an empty title is told from a page's own one.
   option("-d", " ");
-  argv.push_back(query.corvexArgument());
+  // Corvex reads a search that is well-formed UTF-8 with characters up to U+00FF as UTF-8 and
+  // searches its Latin-1 form. The terms are Latin-1 already, so they go as UTF-8 and arrive as
+  // they are; sent as Latin-1, "HÃ¤user" would be read a second time and searched as "Häuser".
+  argv.push_back(latin1ToUtf8(query.corvexArgument()));
   argv.push_back(argumentPath(config.indexDir));
   argv.push_back(argumentPath(config.rootList));
   return argv;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <utility>
 
 #include "gateway/child_process.h"
 #include "gateway/corvex_call.h"
@@ -21,6 +22,7 @@ TEST(CorvexCall, ReadsTheRowsOfARealRun) {
   testutil::writeFile(site + "/b b.html", "<body>Das Haus</body>");
   testutil::writeFile(site + "/c.html", "<title> </title><body>Haus</body>");
   testutil::writeFile(site + "/d.html", "<body>Haus</body>");
+  testutil::writeFile(site + "/e.html", "<body>H\xE4user</body>");
   testutil::writeFile(dir / "home/roots.txt", site + "\n");
   testutil::writeFile(dir / "home/index/.keep", "");
   gateway::GatewayConfig config;
@@ -61,6 +63,14 @@ TEST(CorvexCall, ReadsTheRowsOfARealRun) {
       << a.excerpt;
   EXPECT_EQ(rows["b%20b.html"].title, "");  // no title element
   EXPECT_EQ(rows["c.html"].title, "");      // a blank one
+
+  // A term reaches Corvex as the text it is: "HÃ¤user" is not read once more as "Häuser".
+  for (const auto& [q, found] : {std::pair{"H\xC3\xA4user", 1u}, {"H\xC3\x83\xC2\xA4user", 0u}}) {
+    const gateway::ChildResult other = gateway::runChild(
+        gateway::corvexArguments(config, gateway::makeSearchQuery(q, options), true),
+        gateway::corvexEnvironment(), "/", {});
+    EXPECT_EQ(readCorvexPage(other.out).rows.size(), found) << q;
+  }
 }
 
 TEST(CorvexCall, RefusesAPageThatIsNotCompleteOrReportsAFailure) {
