@@ -69,7 +69,7 @@ class GlobalIndexWriter {
     struct stat status;
     file_.close(&status);
     lookup_.write(lookupTablePath(path_), status);
-    fingerprints.write(fingerprintsPath(path_), file_.writtenFingerprint());
+    fingerprints.write(fingerprintsPath(path_), fingerprint_.digest());
   }
 
  private:
@@ -83,6 +83,9 @@ class GlobalIndexWriter {
   }
   void write(std::string_view bytes) {
     lookup_.addBytes(bytes);
+    // Taken from the bytes as they are written, so it describes this index and no other that
+    // may replace it meanwhile.
+    fingerprint_.add(bytes);
     file_.writeBytes(bytes.data(), bytes.size());
     written_ += bytes.size();
   }
@@ -92,6 +95,7 @@ class GlobalIndexWriter {
   std::string buffer_;
   std::uint64_t written_ = 0;
   LookupTableBuilder lookup_;
+  kel::file::Fingerprint fingerprint_;
 };
 
 // The progress lines of an update: for every directory with pages, in table order, the number

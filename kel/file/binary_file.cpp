@@ -159,8 +159,11 @@ void BinaryFile::discardTemporary() noexcept {
 }
 
 void BinaryFile::flushBuffer() {
-  const char* p = pending_.data();
-  std::size_t left = pending_.size();
+  writeAll(pending_.data(), pending_.size());
+  pending_.clear();
+}
+
+void BinaryFile::writeAll(const char* p, std::size_t left) {
   while (left > 0) {
     const ssize_t done = ::write(fd_, p, left);
     if (done < 0) {
@@ -174,12 +177,16 @@ void BinaryFile::flushBuffer() {
     p += done;
     left -= static_cast<std::size_t>(done);
   }
-  pending_.clear();
 }
 
 void BinaryFile::writeBytes(const char* data, std::size_t size) {
   kel_assert(fd_ >= 0);
-  written_.add(std::string_view(data, size));
+  if (size >= writeChunk) {
+    // A large piece goes out as it is rather than through a copy.
+    flushBuffer();
+    writeAll(data, size);
+    return;
+  }
   pending_.append(data, size);
   if (pending_.size() >= writeChunk) flushBuffer();
 }

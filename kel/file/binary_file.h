@@ -11,7 +11,6 @@
 
 #include "kel/err/noncopyable.h"
 #include "kel/file/byte_codec.h"
-#include "kel/file/fingerprint.h"
 
 namespace kel::file {
 
@@ -61,10 +60,6 @@ class BinaryFile : kel_boost::noncopyable {
   void readUInt(unsigned& value) { value = readUInt(); }
   unsigned readUInt();
 
-  // Write mode: the fingerprint of every byte written so far, taken from the bytes as they are
-  // handed over, so it describes this file and no other that may replace it meanwhile.
-  std::string writtenFingerprint() const { return written_.digest(); }
-
   // Raw bytes, for fixed-width fields an owner lays out itself.
   void writeByte(unsigned char byte);
   void writeBytes(const char* data, std::size_t size);
@@ -82,6 +77,7 @@ class BinaryFile : kel_boost::noncopyable {
 
  private:
   void flushBuffer();
+  void writeAll(const char* data, std::size_t size);
   void discardTemporary() noexcept;
 
   const std::string name_;
@@ -94,7 +90,6 @@ class BinaryFile : kel_boost::noncopyable {
   std::string temporaryName_;
   int fd_ = -1;
   std::string pending_;
-  Fingerprint written_;
   bool failed_ = false;
 };
 

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "index/fingerprints.h"
 #include "index/word_list.h"
 #include "kel/err/error.h"
 #include "kel/file/binary_file.h"
 #include "kel/file/directory.h"
+#include "kel/file/fingerprint.h"
 #include "test_util.h"
 
 using kel::file::Directory;
@@ -140,6 +142,10 @@ TEST_F(GlobalIndex, AnUpdateOverAReplacedIndexGivesTheBytesOfAFullBuild) {
   const std::string fingerprints = globalIndex + ".fingerprints";
   const std::string backup = testutil::readFile(globalIndex);
   const std::string backupFingerprints = testutil::readFile(fingerprints);
+  // The record names the index by the fingerprint of the bytes written.
+  Fingerprints record;
+  ASSERT_TRUE(record.load(fingerprints));
+  EXPECT_EQ(record.index(), kel::file::fingerprintOf(backup));
   const std::string wordList = tmp / ("idx/1_" + mangleDirectoryName(tmp / "r/d2") + ".index");
   const std::string oldWordList = testutil::readFile(wordList);
 

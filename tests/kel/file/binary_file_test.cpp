@@ -46,8 +46,13 @@ TEST(BinaryFile, EncodingsAsBytesAndBack) {
                                               {64, "\x80\x80"},
                                               {INT_MAX, "\xF0\xFF\xFF\xFF\xFE"},
                                               {-INT_MAX, "\xF0\xFF\xFF\xFF\xFF"}};
+  // The long string is larger than the write buffer and goes out in one piece, in its place.
+  const std::string longText(70000, 'x');
   const std::pair<std::string, std::string> strings[] = {
-      {"abc", "\006abc"}, {"", zero}, {std::string("a\0b", 3), "\006a" + zero + "b"}};
+      {"abc", "\006abc"},
+      {"", zero},
+      {std::string("a\0b", 3), "\006a" + zero + "b"},
+      {longText, "\xC2\x22\xE0" + longText}};
   testutil::TempDir dir;
   std::string expected;
   {
@@ -78,7 +83,9 @@ TEST(BinaryFile, EncodingsAsBytesAndBack) {
     EXPECT_EQ(back, i.first);
   }
   std::string back;
-  for (const char* t : {"abc", "", "a", "lit"}) {  // a string read back ends at its first NUL
+  // A string read back ends at its first NUL.
+  for (const std::string& t :
+       {std::string("abc"), std::string(), std::string("a"), longText, std::string("lit")}) {
     read(in, back);
     EXPECT_EQ(back, t);
   }

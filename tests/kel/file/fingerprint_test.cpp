@@ -5,9 +5,6 @@
 #include <set>
 #include <string>
 
-#include "kel/file/binary_file.h"
-#include "test_util.h"
-
 namespace {
 
 TEST(Fingerprint, DependsOnTheBytesAloneNotOnThePieces) {
@@ -37,14 +34,6 @@ TEST(Fingerprint, DependsOnTheBytesAloneNotOnThePieces) {
   std::set<std::string> digests{whole};
   for (const std::string& other : others) digests.insert(kel::file::fingerprintOf(other));
   EXPECT_EQ(digests.size(), 1 + std::size(others));
-
-  // A binary file takes the fingerprint of what is written to it.
-  testutil::TempDir tmp;
-  kel::file::BinaryFile file(tmp / "f", 1);
-  file.writeBytes(text.data(), 10);
-  kel::file::write(file, text);
-  file.close();
-  EXPECT_EQ(file.writtenFingerprint(), kel::file::fingerprintOf(testutil::readFile(tmp / "f")));
 }
 
 }  // namespace
