@@ -188,7 +188,8 @@ class GlobalIndexReader : public PathSource {
     if (file >= table_->fileCount()) kel::file::endOfFile(name_);
     kel::file::ByteReader reader(bytes_, name_);
     reader.skipTo(table_->pathBlockStart(file));
-    for (unsigned skipped = file % 16; skipped > 0; --skipped) reader.skipString();
+    for (unsigned skipped = file % LookupTable::kPathBlock; skipped > 0; --skipped)
+      reader.skipString();
     return std::string(reader.readString());
   }
 
@@ -278,7 +279,7 @@ class GlobalIndexReader : public PathSource {
   // The first word not less than key: a binary search over the first words of the table's
   // blocks, then a walk within the block.
   unsigned lowerBound(std::string_view key) const {
-    constexpr unsigned kBlock = 32;
+    constexpr unsigned kBlock = LookupTable::kWordBlock;
     const unsigned words = table_->wordCount();
     unsigned low = 0;
     unsigned high = (words + kBlock - 1) / kBlock;  // first block whose first word is >= key

@@ -11,8 +11,8 @@
 namespace {
 
 constexpr std::string_view kMagic = "CVXLKUP1";
-constexpr unsigned kPathBlock = 16;
-constexpr unsigned kWordBlock = 32;
+constexpr unsigned kPathBlock = LookupTable::kPathBlock;
+constexpr unsigned kWordBlock = LookupTable::kWordBlock;
 constexpr std::size_t kSample = 4096;
 constexpr std::size_t kDigest = 16;
 // Magic, the index's size, seconds, nanoseconds, inode, sample fingerprint, N, W.

@@ -61,6 +61,11 @@ class LookupTableBuilder {
 // A table read for one global index.
 class LookupTable {
  public:
+  // Every path start names the path of a file number divisible by kPathBlock, every word block
+  // the entry of a word number divisible by kWordBlock.
+  static constexpr unsigned kPathBlock = 16;
+  static constexpr unsigned kWordBlock = 32;
+
   // The table at path when it belongs to the global index whose bytes are index and whose status
   // is status; otherwise null, with why saying it is missing, damaged or of another index.
   static std::unique_ptr<LookupTable> open(const std::string& path, std::string_view index,
@@ -90,8 +95,8 @@ class LookupTable {
   // A cursor at word. REQUIRES: word < wordCount().
   Cursor at(unsigned word) const { return Cursor(*this, word); }
 
-  // The offset in the global index of the path of file 16 * (file / 16); the paths in between
-  // follow it in the index.
+  // The offset in the global index of the path of file kPathBlock * (file / kPathBlock); the
+  // paths in between follow it in the index.
   std::uint64_t pathBlockStart(unsigned file) const;
 
  private:
