@@ -176,7 +176,8 @@ class PreviousIndex {
     const auto found = numbers_.find(path);
     return found == numbers_.end() ? -1 : static_cast<long>(found->second);
   }
-  kel::file::ByteReader entries(const std::string& name) const {
+  // REQUIRES: name outlives the reader.
+  kel::file::ByteReader entries(std::string_view name) const {
     kel::file::ByteReader reader(bytes_, name);
     reader.skipTo(entriesStart_);
     return reader;
@@ -258,7 +259,7 @@ class IncrementalBuilder : public WordListConsumer {
     auto next = fresh.begin();
     std::vector<unsigned> taken;
     std::vector<unsigned> merged;
-    kel::file::ByteReader reader = previous_.entries(std::string());
+    kel::file::ByteReader reader = previous_.entries({});
     for (unsigned w = previous_.wordCount(); w > 0; --w) {
       const std::string_view word = reader.readString();
       taken.clear();
@@ -317,7 +318,7 @@ class IncrementalBuilder : public WordListConsumer {
   }
 
   static void decode(const WordTable::View& fresh, std::vector<unsigned>& out) {
-    kel::file::ByteReader reader(fresh.numbers, std::string());
+    kel::file::ByteReader reader(fresh.numbers, {});
     for (unsigned k = 0; k < fresh.count; ++k) out.push_back(reader.readUInt());
   }
 

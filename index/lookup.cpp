@@ -311,17 +311,10 @@ class GlobalIndexReader : public PathSource {
     return entry;
   }
 
-  // The word of the entry at offset, without a copy of the index's name.
+  // The word of the entry at offset.
   std::string_view wordAt(std::uint64_t offset, std::uint64_t length) const {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data());
-    const std::uint64_t end = offset + length;
-    if (end > bytes_.size() || offset >= end || end - offset < kel::file::uintLength(p[offset])) {
-      kel::file::endOfFile(name_);
-    }
-    const unsigned encoded = kel::file::decodeUInt(p + offset);
-    const std::uint64_t start = offset + kel::file::uintLength(p[offset]);
-    if ((encoded & 1u) != 0 || (encoded >> 1) > end - start) kel::file::endOfFile(name_);
-    return bytes_.substr(start, encoded >> 1);
+    if (offset > bytes_.size() || bytes_.size() - offset < length) kel::file::endOfFile(name_);
+    return kel::file::ByteReader(bytes_.substr(offset, length), name_).readString();
   }
 
   // A file number; one without a path would select a file the index does not name.

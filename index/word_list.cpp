@@ -152,7 +152,7 @@ void writeWordList(const std::string& path, const Directory& dir) {
 
 bool isWordListOf(std::string_view bytes, const Directory& dir) {
   try {
-    kel::file::ByteReader reader(bytes, std::string());
+    kel::file::ByteReader reader(bytes, {});
     for (const std::string& name : dir.files) {
       if (reader.readByte() == 0) return false;
       if (reader.readString() != name) return false;
@@ -165,7 +165,7 @@ bool isWordListOf(std::string_view bytes, const Directory& dir) {
 }
 
 void feedWordList(std::string_view bytes, const Directory& dir, WordListConsumer& consumer) {
-  kel::file::ByteReader reader(bytes, std::string());
+  kel::file::ByteReader reader(bytes, {});
   for (std::size_t i = dir.files.size(); i > 0; --i) {
     reader.readByte();
     consumer.file(dir, reader.readString());

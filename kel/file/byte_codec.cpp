@@ -4,7 +4,9 @@
 
 namespace kel::file {
 
-void endOfFile(const std::string& name) { throw err::Error("End of file reached (" + name + ")"); }
+void endOfFile(std::string_view name) {
+  throw err::Error("End of file reached (" + std::string(name) + ")");
+}
 
 void outOfRange(const std::string& what) {
   throw err::Error("Integer out of range (" + what + ")");

@@ -26,7 +26,7 @@
 
 namespace kel::file {
 
-[[noreturn]] void endOfFile(const std::string& name);
+[[noreturn]] void endOfFile(std::string_view name);
 [[noreturn]] void outOfRange(const std::string& what);
 
 // Number of bytes of an unsigned value whose first byte is b0.
@@ -110,8 +110,8 @@ void appendString(std::string& out, std::string_view text);
 // the end throws endOfFile(name).
 class ByteReader {
  public:
-  // REQUIRES: bytes outlive the reader.
-  ByteReader(std::string_view bytes, std::string name) : bytes_(bytes), name_(std::move(name)) {}
+  // REQUIRES: bytes and name outlive the reader.
+  ByteReader(std::string_view bytes, std::string_view name) : bytes_(bytes), name_(name) {}
 
   // Continues reading at position (at most the end).
   void skipTo(std::size_t position) {
@@ -121,7 +121,7 @@ class ByteReader {
   bool atEnd() const { return position_ >= bytes_.size(); }
   std::size_t position() const { return position_; }
   std::size_t remaining() const { return bytes_.size() - position_; }
-  const std::string& name() const { return name_; }
+  std::string_view name() const { return name_; }
 
   unsigned readByte() {
     if (position_ >= bytes_.size()) endOfFile(name_);
@@ -190,7 +190,7 @@ class ByteReader {
 
   std::string_view bytes_;
   std::size_t position_ = 0;
-  std::string name_;
+  std::string_view name_;
 };
 
 }  // namespace kel::file
