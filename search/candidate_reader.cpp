@@ -29,7 +29,7 @@ CandidateReader::~CandidateReader() {
     const std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
-  changed_.notify_all();
+  room_.notify_all();
   for (std::thread& thread : threads_) thread.join();
 }
 
@@ -55,16 +55,18 @@ CandidateOutcome CandidateReader::read(std::size_t i) const {
 void CandidateReader::work() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] {
+    ++idle_;
+    room_.wait(lock, [this] {
       return stopping_ || next_ >= outcomes_.size() || next_ < wanted_ + kAhead;
     });
+    --idle_;
     if (stopping_ || next_ >= outcomes_.size()) return;
     const std::size_t i = next_++;
     lock.unlock();
     auto outcome = std::make_unique<CandidateOutcome>(read(i));
     lock.lock();
     outcomes_[i] = std::move(outcome);
-    changed_.notify_all();
+    if (waiting_ && i == wanted_) ready_.notify_one();
   }
 }
 
@@ -72,11 +74,22 @@ CandidateOutcome CandidateReader::take(std::size_t i) {
   if (threads_.empty()) return read(i);
   std::unique_lock<std::mutex> lock(mutex_);
   wanted_ = i;
-  changed_.notify_all();
-  changed_.wait(lock, [this, i] { return outcomes_[i] != nullptr; });
+  if (outcomes_[i] == nullptr && next_ <= i) {
+    // No thread has taken it yet: the caller reads it itself rather than wait for one.
+    next_ = i + 1;
+    lock.unlock();
+    CandidateOutcome outcome = read(i);
+    lock.lock();
+    wanted_ = i + 1;
+    if (idle_ > 0) room_.notify_all();
+    return outcome;
+  }
+  waiting_ = true;
+  ready_.wait(lock, [this, i] { return outcomes_[i] != nullptr; });
+  waiting_ = false;
   CandidateOutcome outcome = std::move(*outcomes_[i]);
   outcomes_[i].reset();
   wanted_ = i + 1;
-  changed_.notify_all();
+  if (idle_ > 0) room_.notify_all();
   return outcome;
 }

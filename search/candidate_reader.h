@@ -54,9 +54,14 @@ class CandidateReader {
   const ResultTextOptions options_;
   std::vector<std::unique_ptr<CandidateOutcome>> outcomes_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  // Each side is woken only when the other changed what it waits for, not on every outcome:
+  // the caller when the candidate it waits for is ready, a thread when there is room ahead.
+  std::condition_variable ready_;
+  std::condition_variable room_;
   std::size_t next_ = 0;    // the next candidate no thread has taken yet
   std::size_t wanted_ = 0;  // the caller waits for this one, or will ask for it next
+  bool waiting_ = false;    // the caller waits for candidate wanted_
+  unsigned idle_ = 0;       // threads waiting for room
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };
