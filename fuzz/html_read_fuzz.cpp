@@ -72,6 +72,12 @@ void checkTags(const std::string& path, kel::html_read::BeyondLatin1 beyond) {
       }
       fuzz::check(eater.textBefore.find('<') == std::string::npos, "a text holds no '<'",
                   fuzz::quoted(eater.textBefore));
+      bool quoted = false;
+      for (const char c : tag + ' ' + attributes) {
+        if (c == '"') quoted = !quoted;
+        fuzz::check(c != '>' || quoted, "a tag ends at its first '>' outside double quotes",
+                    fuzz::quoted(tag + ' ' + attributes));
+      }
     }
   } catch (const kel::err::Error& e) {
     fuzz::check(isReaderError(e, path), "the reader fails only with its documented errors",

@@ -32,6 +32,40 @@ inline const char* findByte(const char* p, const char* end, char c) {
   return findEither(p, end, c, c);
 }
 
+// The first '>' of [p, end) outside double quotes, or end. quoted says whether p stands inside
+// quotes, and on return whether the returned position does; each '"' opens or closes them. So a
+// tag's end is found in one pass however many quoted attributes it has, and a search cut short
+// at end goes on where it stopped. Reads no byte outside [p, end).
+inline const char* findTagEnd(const char* p, const char* end, bool& quoted) {
+#if defined(__SSE2__)
+  const __m128i wantGt = _mm_set1_epi8('>');
+  const __m128i wantQuote = _mm_set1_epi8('"');
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto gts = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wantGt)));
+    const auto quotes =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wantQuote)));
+    // The marks of this block in order: a quote turns the state, a '>' outside quotes ends.
+    for (unsigned marks = gts | quotes; marks != 0; marks &= marks - 1) {
+      const unsigned lowest = marks & (0u - marks);
+      if ((quotes & lowest) != 0) {
+        quoted = !quoted;
+      } else if (!quoted) {
+        return p + __builtin_ctz(lowest);
+      }
+    }
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == '"') {
+      quoted = !quoted;
+    } else if (*p == '>' && !quoted) {
+      return p;
+    }
+  }
+  return p;
+}
+
 }  // namespace kel::html_read
 
 #endif

@@ -122,28 +122,12 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
   bool quoted = false;
   std::string::size_type gt;
   for (;;) {
-    if (quoted) {
-      const std::string::size_type close = findChar(buffer, i, '"');
-      if (close != std::string::npos) {
-        quoted = false;
-        i = close + 1;
-        continue;
-      }
-    } else {
-      // The first '>' or '"'.
-      const char* const data = buffer.data();
-      const char* const end = data + buffer.size();
-      const char* const mark = i < buffer.size() ? findEither(data + i, end, '>', '"') : end;
-      if (mark != end) {
-        i = static_cast<std::string::size_type>(mark - data);
-        if (*mark == '>') {
-          gt = i;
-          break;
-        }
-        quoted = true;
-        ++i;
-        continue;
-      }
+    const char* const data = buffer.data();
+    const char* const end = data + buffer.size();
+    const char* const mark = i < buffer.size() ? findTagEnd(data + i, end, quoted) : end;
+    if (mark != end) {
+      gt = static_cast<std::string::size_type>(mark - data);
+      break;
     }
     i = buffer.size();
     if (!appendLine()) return false;
