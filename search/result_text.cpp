@@ -24,7 +24,7 @@ const char* const noBodyText = "has no body";
 // The view is into the reader or into scratch.
 std::string_view readerText(const kel::html_read::HTML_Eater& eater, std::string& scratch) {
   return decodePageText(eater, scratch, PageTextUse::display) ? std::string_view(scratch)
-                                                                : eater.textBefore;
+                                                              : eater.textBefore;
 }
 
 // The position of the first "name=" in attributes, letters compared without regard to case, or
@@ -131,10 +131,12 @@ HeadEnd readHead(kel::html_read::HTML_Eater& eater, bool stopAfterTitle, std::st
 }
 
 // Reads the body up to its end tag: every text piece between two tags, collapsed, each preceded
-// by one blank, and the named anchors with their offsets in that text.
-std::string readBody(kel::html_read::HTML_Eater& eater, NamedAnchors& anchors,
-                     std::string& scratch) {
+// by one blank, and the named anchors with their offsets in that text. expectedSize bytes are
+// reserved for the text.
+std::string readBody(kel::html_read::HTML_Eater& eater, NamedAnchors& anchors, std::string& scratch,
+                     std::size_t expectedSize) {
   std::string body;
+  body.reserve(expectedSize);
   std::string_view tag;
   std::string_view attributes;
   std::string name;
@@ -191,7 +193,9 @@ FileResult readResult(const std::string& fileName, const std::list<SearchTerm>& 
     return result;
   }
   NamedAnchors anchors;
-  const std::string body = readBody(eater, anchors, scratch);
+  // The text is rarely longer than the page it comes from, so one allocation usually holds it.
+  const std::string body =
+      readBody(eater, anchors, scratch, static_cast<std::size_t>(status.st_size));
   try {
     excerpt(body, anchors, terms, options, result);
   } catch (const TermTooComplex& e) {

@@ -14,6 +14,8 @@ namespace {
 constexpr unsigned kBlockSize = 2048;
 // Long lines are cut between a '>' and the following '<' after at most this many characters.
 constexpr unsigned kWrapWidth = 160;
+// Consumed bytes at the front of the buffer that are not worth moving away.
+constexpr std::string::size_type kKeptFront = 4096;
 
 std::string::size_type findChar(const std::string& text, std::string::size_type from, char c) {
   if (from >= text.size()) return std::string::npos;
@@ -85,8 +87,9 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
   textBefore = {};
   textReadable_ = 1;
   // Drop the consumed front once it is at least as long as the rest, so each byte is moved at
-  // most a bounded number of times however long a line is.
-  if (start > 0 && start * 2 >= buffer.size()) {
+  // most a bounded number of times however long a line is; a short front stays, as moving a
+  // few bytes would cost more than keeping them.
+  if (start >= kKeptFront && start * 2 >= buffer.size()) {
     buffer.erase(0, start);
     searchPos -= start;
     start = 0;

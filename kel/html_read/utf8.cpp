@@ -1,22 +1,16 @@
 #include "kel/html_read/utf8.h"
 
 #include <cstdint>
-#include <cstring>
+
+#include "kel/html_read/byte_scan.h"
 
 namespace kel::html_read {
 
 namespace {
 
-// The offset of the first byte from 0x80 up, or in.size(); eight bytes at a time.
+// The offset of the first byte from 0x80 up, or in.size().
 std::size_t firstHighByte(std::string_view in) {
-  std::size_t i = 0;
-  for (; i + 8 <= in.size(); i += 8) {
-    std::uint64_t block;
-    std::memcpy(&block, in.data() + i, 8);
-    if (block & 0x8080808080808080ull) break;
-  }
-  while (i < in.size() && static_cast<unsigned char>(in[i]) < 0x80) ++i;
-  return i;
+  return static_cast<std::size_t>(findHighByte(in.data(), in.data() + in.size()) - in.data());
 }
 
 }  // namespace
