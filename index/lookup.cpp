@@ -57,10 +57,6 @@ bool hasTopLevelAlternative(std::string_view t) {
   return false;
 }
 
-bool isPlainText(std::string_view term) {
-  return !term.empty() && term.find_first_of(regexMetacharacters) == std::string_view::npos;
-}
-
 std::string lowerCase(std::string text) {
   kel::toLowerCase(text);
   return text;

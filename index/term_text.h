@@ -12,6 +12,12 @@
 // Characters that give a term of the perl syntax a meaning beyond its own bytes.
 constexpr std::string_view regexMetacharacters = ".[]{}()\\*+?|^$";
 
+// True when term is a non-empty text without metacharacters: its expression matches exactly its
+// own bytes, so without ignoring case a plain comparison finds what the expression finds.
+inline bool isPlainText(std::string_view term) {
+  return !term.empty() && term.find_first_of(regexMetacharacters) == std::string_view::npos;
+}
+
 // term folded to lower case, except the character after each escaping backslash: folding the
 // letter of an escape would change what it means (\W, \D, \S and \B into their opposites, \E
 // into the escape character), while case is ignored in matching anyway.

@@ -7,6 +7,8 @@
 
 #include <boost/regex.hpp>
 
+#include "index/term_text.h"
+
 namespace {
 
 // Lets hit stand for term as well, once.
@@ -26,6 +28,21 @@ bool findHits(const char* begin, const char* end, Fundstellen& hits,
   unsigned int termIndex = 0;
   boost::match_results<const char*> match;
   for (const SearchTerm& term : terms) {
+    if (isPlainText(term.term) && (term.expression.flags() & boost::regex::icase) == 0) {
+      // The expression matches its own bytes and nothing else: each occurrence is a match, and
+      // restarting one byte after the start of one finds the overlapping ones too.
+      const std::string_view text(begin, static_cast<std::size_t>(end - begin));
+      const std::string_view literal = term.term;
+      for (std::size_t at = text.find(literal); at != std::string_view::npos;
+           at = text.find(literal, at + 1)) {
+        found = true;
+        const auto [hit, inserted] = hits.emplace(
+            static_cast<unsigned int>(at), static_cast<unsigned int>(literal.size()), termIndex);
+        if (!inserted) addSharedTerm(*hit, termIndex);
+      }
+      ++termIndex;
+      continue;
+    }
     const char* start = begin;
     // Each search sees [start, end) as a text of its own (default match rules), as the
     // restarting search has always done.

@@ -40,6 +40,7 @@ TEST(Hits, FindHitsFindsEveryMatchOfEveryTerm) {
       {{"^a"}, "aab", true, "0,1,0 1,1,0"},           // each restart is a beginning
       {{"x*"}, "ab", true, "0,0,0 1,0,0 2,0,0"},      // empty matches up to the end
       {{"K\374che"}, "Die K\374che", true, "4,5,0"},
+      {{"ab", "bb"}, "ba", false, ""},  // no term matches
   };
   for (const auto& c : cases) {
     Fundstellen hits;
