@@ -45,7 +45,7 @@ enum class PageTextUse { words, display };
 // (resolveCharRefs), in any other page by the rule of decodeEntities (for display only the
 // umlauts and sharp s, as decodeUmlautEntities). The reader and the index both read page text
 // through this, so the words a result shows are the words the index holds. Returns false, out
-// untouched, when the text stays as it is.
+// untouched, when the text stays as it is, as it always does when it holds no '&'.
 bool decodePageText(const kel::html_read::HTML_Eater& eater, std::string& out, PageTextUse use);
 
 // Appends the maximal runs of text to out, in text order: with wordChars given, the runs of

@@ -41,6 +41,34 @@ std::size_t findName(std::string_view attributes) {
   return std::string_view::npos;
 }
 
+// Appends s as appendCollapsed does and returns true when s holds no '&'; otherwise returns false
+// and leaves out as it was. The pieces between two tags are mostly a word or two, for which one
+// pass over the bytes costs less than a search for '&' followed by the collapsing.
+bool appendCollapsedWithoutAmpersand(std::string& out, std::string_view s) {
+  if (s.size() > 32) {
+    if (s.find('&') != std::string_view::npos) return false;
+    appendCollapsed(out, s);
+    return true;
+  }
+  const std::size_t base = out.size();
+  out.append(s);
+  char* const first = &out[base];
+  char* w = first;
+  bool previousBlank = true;  // the start counts as a blank
+  for (const char c : s) {
+    if (c == '&') {
+      out.resize(base);
+      return false;
+    }
+    if (c == ' ' && previousBlank) continue;
+    *w++ = c;
+    previousBlank = c == ' ';
+  }
+  if (w > first && w[-1] == ' ') --w;
+  out.resize(static_cast<std::size_t>(w - out.data()));
+  return true;
+}
+
 // The name given by a "name=" in the attribute text of an a tag, or false when there is none.
 bool anchorName(std::string_view attributes, std::string& name) {
   const std::size_t at = findName(attributes);
@@ -143,7 +171,10 @@ std::string readBody(kel::html_read::HTML_Eater& eater, NamedAnchors& anchors, s
   while (eater.nextTag(tag, attributes)) {
     if (!eater.textBefore.empty()) {
       body += ' ';
-      appendCollapsed(body, readerText(eater, scratch));
+      // Text without '&' has nothing to resolve.
+      if (!appendCollapsedWithoutAmpersand(body, eater.textBefore)) {
+        appendCollapsed(body, readerText(eater, scratch));
+      }
     }
     if (tag == "/body") break;
     if (tag == "a" && anchorName(attributes, name)) {
