@@ -63,14 +63,10 @@ void searchAndRank(HTML_Elements& rows) {
     return;
   }
 
-  ResultTextOptions options;
-  options.maxLength = optMaxLength.getInt();
-  options.maxKilobytes = optMaxSize.getInt();
+  const ResultTextOptions options =
+      commandLineTextOptions(optMaxLength.getInt(), optMaxSize.getInt());
   const int maxResults = optMaxResults.getInt();
   const std::string& templ = optTemplate.value();
-  options.markup = optHighlight.value();
-  options.highlightTitle = optTitleHighlight.isActive();
-  options.log = optVerbose.isActive() ? &std::cerr : nullptr;
   // The candidates are read on all cores; their outcomes, and their lines on standard error,
   // come in candidate order, so only the candidates examined below count.
   CandidateReader reader(candidates, terms, options, CandidateReader::defaultThreads());

@@ -1,6 +1,7 @@
 #include "search/candidate_reader.h"
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -39,16 +40,17 @@ unsigned CandidateReader::defaultThreads() {
 
 CandidateOutcome CandidateReader::read(std::size_t i) const {
   CandidateOutcome outcome;
-  std::ostringstream log;
+  // Without a log nothing is written, so no stream of its own is made (it costs a locale).
+  std::optional<std::ostringstream> log;
   ResultTextOptions options = options_;
-  if (options.log) options.log = &log;
+  if (options.log) options.log = &log.emplace();
   try {
     outcome.path = candidates_.path(i);
     outcome.result = readResult(outcome.path, terms_, options);
   } catch (...) {
     outcome.failure = std::current_exception();
   }
-  outcome.log = log.str();
+  if (log) outcome.log = log->str();
   return outcome;
 }
 

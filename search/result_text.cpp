@@ -237,16 +237,20 @@ FileResult readResult(const std::string& fileName, const std::list<SearchTerm>& 
   return result;
 }
 
-bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms, std::string& title,
-                std::string& text, std::string& anchor, int maxLength, int maxKilobytes,
-                double& score) {
+ResultTextOptions commandLineTextOptions(int maxLength, int maxKilobytes) {
   ResultTextOptions options;
   options.maxLength = maxLength;
   options.maxKilobytes = maxKilobytes;
   options.markup = optHighlight.value();
   options.highlightTitle = optTitleHighlight.isActive();
   options.log = optVerbose.isActive() ? &std::cerr : nullptr;
-  FileResult result = readResult(fileName, terms, options);
+  return options;
+}
+
+bool searchFile(const std::string& fileName, const std::list<SearchTerm>& terms, std::string& title,
+                std::string& text, std::string& anchor, int maxLength, int maxKilobytes,
+                double& score) {
+  FileResult result = readResult(fileName, terms, commandLineTextOptions(maxLength, maxKilobytes));
   title.swap(result.title);
   text.swap(result.text);
   anchor.swap(result.anchor);

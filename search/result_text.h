@@ -27,6 +27,10 @@ struct ResultTextOptions {
   std::ostream* log = nullptr;        // "Search in ..." and "Skipping ..." lines, or none
 };
 
+// The options as the command line gives them (-H, -T, -v to standard error), with maxLength and
+// maxKilobytes.
+ResultTextOptions commandLineTextOptions(int maxLength, int maxKilobytes);
+
 // What reading one candidate gives.
 struct FileResult {
   bool isResult = false;
