@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <optional>
 
 #include "app/options.h"
 #include "index/word_extraction.h"
@@ -209,14 +210,20 @@ FileResult readResult(const std::string& fileName, const std::list<SearchTerm>& 
                       const ResultTextOptions& options) {
   FileResult result;
   if (options.log) *options.log << "Search in " << fileName << " ...\n";
-  struct stat status;
-  if (::stat(fileName.c_str(), &status) != 0) return result;
-  const bool tooBig = static_cast<std::int64_t>(status.st_size) >
-                      static_cast<std::int64_t>(options.maxKilobytes) * 1024;
-
-  kel::html_read::HTML_Eater eater(fileName, true, kel::html_read::BeyondLatin1::reference);
+  std::optional<kel::html_read::HTML_Eater> eater;
+  try {
+    eater.emplace(fileName, true, kel::html_read::BeyondLatin1::reference);
+  } catch (const kel::err::IOError&) {
+    // A file that is gone is no result; one that is there but cannot be read ends the search.
+    struct stat status;
+    if (::stat(fileName.c_str(), &status) != 0) return result;
+    throw;
+  }
+  const std::uint64_t size = eater->fileSize();
+  const bool tooBig =
+      static_cast<std::int64_t>(size) > static_cast<std::int64_t>(options.maxKilobytes) * 1024;
   std::string scratch;
-  const HeadEnd head = readHead(eater, tooBig, result.title, scratch);
+  const HeadEnd head = readHead(*eater, tooBig, result.title, scratch);
   if (head == HeadEnd::end || tooBig) {
     // Fixed texts: the file is listed with score 0 and without highlighting.
     result.text = head == HeadEnd::end ? noBodyText : tooBigText;
@@ -225,8 +232,7 @@ FileResult readResult(const std::string& fileName, const std::list<SearchTerm>& 
   }
   NamedAnchors anchors;
   // The text is rarely longer than the page it comes from, so one allocation usually holds it.
-  const std::string body =
-      readBody(eater, anchors, scratch, static_cast<std::size_t>(status.st_size));
+  const std::string body = readBody(*eater, anchors, scratch, static_cast<std::size_t>(size));
   try {
     excerpt(body, anchors, terms, options, result);
   } catch (const TermTooComplex& e) {

@@ -17,13 +17,14 @@ namespace {
 // Bytes asked of the system at a time: a whole typical page in one read.
 constexpr std::size_t kReadSize = 64 * 1024;
 
-int openOrThrow(const std::string& name) {
+// Opens name for reading and fills info. A directory is refused: it opens, and its reads then
+// fail like an empty file's, so it would pass for a text file without lines.
+int openOrThrow(const std::string& name, struct stat& info) {
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw err::IOError(name);
-  // A directory opens, and its reads then fail like an empty file: a directory given as a text
-  // file would pass for one without lines.
-  struct stat info;
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
+    info = {};
+  } else if (S_ISDIR(info.st_mode)) {
     ::close(fd);
     errno = EISDIR;
     throw err::IOError(name);
@@ -34,15 +35,23 @@ int openOrThrow(const std::string& name) {
 }  // namespace
 
 InputFile::InputFile(const std::string& name, unsigned blockSize)
-    : name_(name),
-      fd_(openOrThrow(name)),
-      ownsFd_(true),
-      blockSize_(blockSize > 0 ? blockSize : 1) {
+    : name_(name), ownsFd_(true), blockSize_(blockSize > 0 ? blockSize : 1), readSize_(kReadSize) {
+  struct stat info;
+  fd_ = openOrThrow(name, info);
+  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    statedSize_ = static_cast<std::uint64_t>(info.st_size);
+    // One byte more than the file holds, so that the first read can tell that it has ended.
+    readSize_ = static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, statedSize_ + 1));
+  }
   nextBlock();
 }
 
 InputFile::InputFile(unsigned blockSize)
-    : name_("STDIN"), fd_(STDIN_FILENO), ownsFd_(false), blockSize_(blockSize > 0 ? blockSize : 1) {
+    : name_("STDIN"),
+      fd_(STDIN_FILENO),
+      ownsFd_(false),
+      blockSize_(blockSize > 0 ? blockSize : 1),
+      readSize_(kReadSize) {
   nextBlock();
 }
 
@@ -70,7 +79,7 @@ bool InputFile::load(std::uint64_t end) {
   }
   while (loaded < end && !atEnd_) {
     const std::size_t want =
-        std::max<std::size_t>(kReadSize, static_cast<std::size_t>(end - loaded));
+        std::max<std::size_t>(readSize_, static_cast<std::size_t>(end - loaded));
     if (capacity_ - size_ < want) {
       const std::size_t capacity = std::max(capacity_ * 2, size_ + want);
       std::unique_ptr<char[]> grown(new char[capacity]);
@@ -84,6 +93,12 @@ bool InputFile::load(std::uint64_t end) {
       atEnd_ = true;
     } else {
       size_ += static_cast<std::size_t>(got);
+      // A regular file gives all that is asked up to its end; a file whose size the system does
+      // not know (such as those of /proc, which state 0) is read until a read gives nothing.
+      if (statedSize_ > 0 && dataStart_ + size_ >= statedSize_ &&
+          static_cast<std::size_t>(got) < want) {
+        atEnd_ = true;
+      }
     }
     loaded = dataStart_ + size_;
   }

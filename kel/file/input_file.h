@@ -45,6 +45,9 @@ class InputFile : kel_boost::noncopyable {
   // The number of lines delivered so far that ended with their '\n' (cut pieces and a last line
   // without '\n' do not count); error messages about a line of the file quote it.
   unsigned lineCount() const { return lineCount_; }
+  // The size of a regular file as it was when opened; 0 for anything else, and for a file whose
+  // size the system does not know.
+  std::uint64_t statedSize() const { return statedSize_; }
 
  private:
   // Makes the bytes up to the file offset end available, as far as the file has them; false when
@@ -57,9 +60,13 @@ class InputFile : kel_boost::noncopyable {
   const char* at(std::uint64_t offset) const { return data_.get() + (offset - dataStart_); }
 
   const std::string name_;
-  const int fd_;
+  int fd_;
   const bool ownsFd_;
   const unsigned blockSize_;
+  // Bytes asked of the system at a time: a whole file up to 64 KB, so a small page costs a small
+  // buffer and one read.
+  std::size_t readSize_;
+  std::uint64_t statedSize_ = 0;  // a regular file's size when opened, or 0
   // The file's bytes from dataStart_ on, as far as they were read (size_ of capacity_); bytes
   // before the line being read are dropped now and then. Not a std::string: growing one would
   // fill the room for every read with zeros first.

@@ -50,6 +50,9 @@ class HTML_Eater {
   // character references to be resolved by HTML's rules (resolveCharRefs).
   bool utf8() const { return utf8_; }
 
+  // The size of the file as it was when opened (InputFile::statedSize).
+  std::uint64_t fileSize() const { return input.statedSize(); }
+
   // The text in front of the tag most recently returned by nextTag (see there). The byte right
   // after it is the tag's '<' or a NUL, and textReadable() bytes, at least its size + 1, may be
   // read from its start.
