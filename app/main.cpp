@@ -24,6 +24,7 @@
 #include "kel/err/format.h"
 #include "kel/html_read/utf8.h"
 #include "kel/html_write/html_element.h"
+#include "kel/sys_dep/freed_memory.h"
 #include "search/candidate_reader.h"
 #include "search/file_collection.h"
 #include "search/result_text.h"
@@ -67,6 +68,8 @@ void searchAndRank(HTML_Elements& rows) {
       commandLineTextOptions(optMaxLength.getInt(), optMaxSize.getInt());
   const int maxResults = optMaxResults.getInt();
   const std::string& templ = optTemplate.value();
+  // Every candidate takes buffers of about its page's size on some thread and frees them again.
+  kel::sys_dep::keepFreedMemory();
   // The candidates are read on all cores; their outcomes, and their lines on standard error,
   // come in candidate order, so only the candidates examined below count.
   CandidateReader reader(candidates, terms, options, CandidateReader::defaultThreads());
