@@ -10,6 +10,10 @@
 
 #include "kel/err/error.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kel::file {
 
 namespace {
@@ -30,6 +34,28 @@ int openOrThrow(const std::string& name, struct stat& info) {
     throw err::IOError(name);
   }
   return fd;
+}
+
+// The number of '\n' in [p, end); 16 bytes at a time where SSE2 allows.
+unsigned countNewlines(const char* p, const char* const end) {
+  unsigned count = 0;
+#if defined(__SSE2__)
+  const __m128i newline = _mm_set1_epi8('\n');
+  while (end - p >= 16) {
+    // Each byte of sums counts up to 255 blocks before the bytes are added up.
+    const std::ptrdiff_t blocks = std::min<std::ptrdiff_t>((end - p) / 16, 255);
+    const char* const stop = p + blocks * 16;
+    __m128i sums = _mm_setzero_si128();
+    for (; p != stop; p += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(bytes, newline));
+    }
+    const __m128i total = _mm_sad_epu8(sums, _mm_setzero_si128());
+    count += static_cast<unsigned>(_mm_cvtsi128_si32(total) + _mm_extract_epi16(total, 4));
+  }
+#endif
+  for (; p != end; ++p) count += *p == '\n';
+  return count;
 }
 
 }  // namespace
@@ -146,7 +172,11 @@ bool InputFile::getLine(std::string& line) {
   return got;
 }
 
-bool InputFile::getLine(std::string_view& line) {
+bool InputFile::getLine(std::string_view& line) { return deliver(line, false); }
+
+bool InputFile::getLines(std::string_view& text) { return deliver(text, true); }
+
+bool InputFile::deliver(std::string_view& line, bool severalLines) {
   for (;;) {
     while (resume_ >= blockEnd_) {
       if (!nextBlock()) {
@@ -158,11 +188,21 @@ bool InputFile::getLine(std::string_view& line) {
     }
     const std::size_t available = static_cast<std::size_t>(blockEnd_ - resume_);
     if (!blockWithoutNewline_) {
-      if (const void* newline = std::memchr(at(resume_), '\n', available)) {
-        const std::uint64_t end = resume_ + (static_cast<const char*>(newline) - at(resume_));
-        line = std::string_view(at(lineStart_), static_cast<std::size_t>(end - lineStart_));
+      const char* const from = at(resume_);
+      // Every line whose '\n' lies in this block is delivered whole, so several lines end at the
+      // block's last '\n'.
+      if (const void* found = severalLines ? ::memrchr(from, '\n', available)
+                                           : std::memchr(from, '\n', available)) {
+        const char* const newline = static_cast<const char*>(found);
+        const std::uint64_t end = resume_ + static_cast<std::uint64_t>(newline - from);
+        if (severalLines) {
+          line = std::string_view(at(lineStart_), static_cast<std::size_t>(end + 1 - lineStart_));
+          lineCount_ += countNewlines(from, newline + 1);
+        } else {
+          line = std::string_view(at(lineStart_), static_cast<std::size_t>(end - lineStart_));
+          ++lineCount_;
+        }
         lineStart_ = resume_ = end + 1;
-        ++lineCount_;
         return true;
       }
     }

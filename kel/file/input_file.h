@@ -35,6 +35,11 @@ class InputFile : kel_boost::noncopyable {
   bool getLine(std::string& line);
   // The same as a view into the object, valid until the next call.
   bool getLine(std::string_view& line);
+  // Delivers what the next calls of getLine would deliver, several lines at a time: the lines
+  // whose '\n' lies in the block being read, each with its '\n'; or else the one piece getLine
+  // cuts next, or the last line of the file, without '\n'. Returns false, with empty text, where
+  // getLine would. A view into the object, valid until the next call; the two may be mixed.
+  bool getLines(std::string_view& text);
 
   // The bytes read ahead and not yet delivered by getLine, as far as the block being read goes:
   // before the first getLine, the start of the file (up to blockSize bytes, fewer only when the
@@ -57,6 +62,8 @@ class InputFile : kel_boost::noncopyable {
   bool nextBlock();
   // The length to which line is cut, or 0 when it offers no cut.
   std::size_t findCut(std::string_view line) const;
+  // getLine (severalLines false) and getLines.
+  bool deliver(std::string_view& out, bool severalLines);
   const char* at(std::uint64_t offset) const { return data_.get() + (offset - dataStart_); }
 
   const std::string name_;

@@ -2,76 +2,34 @@
 
 #include <cstring>
 
-#include "kel/err/error.h"
-#include "kel/err/format.h"
 #include "kel/html_read/byte_scan.h"
-#include "kel/html_read/charset.h"
 
 namespace kel::html_read {
 
 namespace {
 
-constexpr unsigned kBlockSize = 2048;
-// Long lines are cut between a '>' and the following '<' after at most this many characters.
-constexpr unsigned kWrapWidth = 160;
 // Consumed bytes at the front of the buffer that are not worth moving away.
 constexpr std::string::size_type kKeptFront = 4096;
-
-std::string::size_type findChar(const std::string& text, std::string::size_type from, char c) {
-  if (from >= text.size()) return std::string::npos;
-  const char* const end = text.data() + text.size();
-  const char* const hit = findByte(text.data() + from, end, c);
-  return hit == end ? std::string::npos : static_cast<std::string::size_type>(hit - text.data());
-}
 
 }  // namespace
 
 HTML_Eater::HTML_Eater(const std::string& fileName, bool lowerCaseTags, BeyondLatin1 beyond)
-    : input(fileName, kBlockSize), lowerCaseTags(lowerCaseTags), beyond_(beyond) {
-  static_assert(kBlockSize >= kCharsetScanLength, "the first block holds the declaration");
-  input.setWrap(kWrapWidth, "><", 1);
-  utf8_ = declaresUtf8(input.buffered());
-  std::string_view first;
-  if (!input.getLine(first)) fail("HTML-File without content");
-  if (utf8_ && first.substr(0, 3) == "\xEF\xBB\xBF") first.remove_prefix(3);
-  decodeLine(first);
-  buffer.assign(first);
+    : lines_(fileName, beyond), lowerCaseTags(lowerCaseTags) {
+  if (!lines_.appendTo(buffer)) lines_.fail("HTML-File without content");
 }
 
 HTML_Eater::~HTML_Eater() = default;
 
-void HTML_Eater::decodeLine(std::string_view& line) {
-  // A line never ends inside a character: it ends at a newline or right behind a '>'.
-  if (utf8_ && utf8ToLatin1(line, decoded_, beyond_)) line = decoded_;
-}
-
-bool HTML_Eater::readLine(std::string_view& line) {
-  if (!input.getLine(line)) return false;
-  decodeLine(line);
-  return true;
-}
-
-void HTML_Eater::fail(const char* what) {
-  throw kel::err::Error(kel::format("Error in %s (#%i): %s", input.name().c_str(),
-                                    static_cast<int>(input.lineCount()), what));
-}
-
-bool HTML_Eater::appendLine() {
-  std::string_view line;
-  do {
-    if (!readLine(line)) return false;
-  } while (line.empty());
+bool HTML_Eater::appendLines() {
   if (bufferEmpty()) {
     // Nothing is pending, so no position into buffer is in use but searchPos.
-    buffer.assign(line);
+    buffer.clear();
     start = 0;
     searchPos = 0;
-    return true;
+    nextBreak_ = std::string::npos;
   }
   // Positions into buffer stay valid: the consumed front is only dropped in nextTag.
-  buffer.push_back(' ');
-  buffer.append(line);
-  return true;
+  return lines_.appendTo(buffer);
 }
 
 bool HTML_Eater::nextTag(std::string& tag, std::string& attributes) {
@@ -92,16 +50,26 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
   if (start >= kKeptFront && start * 2 >= buffer.size()) {
     buffer.erase(0, start);
     searchPos -= start;
+    nextBreak_ = nextBreak_ != std::string::npos && nextBreak_ >= start ? nextBreak_ - start
+                                                                        : std::string::npos;
     start = 0;
   }
 
+  // The buffer holds the lines as the file has them, each ended by a '\n'; the text and the tag
+  // delivered get their lines joined below.
   std::string::size_type lt;
   for (;;) {
-    lt = findChar(buffer, searchPos, '<');
-    while (lt == std::string::npos) {
+    for (;;) {
+      const char* const data = buffer.data();
+      const char* const end = data + buffer.size();
+      const char* const mark =
+          searchPos < buffer.size() ? findByte(data + searchPos, end, '<') : end;
+      if (mark != end) {
+        lt = static_cast<std::string::size_type>(mark - data);
+        break;
+      }
       searchPos = buffer.size();
-      if (!appendLine()) return false;
-      lt = findChar(buffer, searchPos, '<');
+      if (!appendLines()) return false;
     }
     if (!(buffer.size() > lt + 3 && buffer[lt + 1] == '!' && buffer[lt + 2] == '-' &&
           buffer[lt + 3] == '-')) {
@@ -109,13 +77,14 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
     }
     std::string::size_type end = buffer.find("-->", lt + 4);
     while (end == std::string::npos) {
+      // The buffer ends with a '\n', so no "-->" spans the old end and the new lines.
       searchPos = buffer.size();
-      if (!appendLine()) fail("Unclosed comment");
+      if (!appendLines()) lines_.fail("Unclosed comment");
       end = buffer.find("-->", searchPos);
     }
     // The comment vanishes: the text in front of it moves to pending, and the search goes on
     // right behind it.
-    pending.append(buffer, start, lt - start);
+    appendText(pending, start, lt, hasLineBreak(start, lt));
     start = end + 3;
     searchPos = start;
   }
@@ -133,13 +102,16 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
       break;
     }
     i = buffer.size();
-    if (!appendLine()) return false;
+    if (!appendLines()) return false;
   }
 
   // The program runs in the "C" locale, where only the ASCII letters change case. The tag is
-  // consumed, so its name is folded where it stands.
+  // consumed, so its lines are joined and its name is folded where it stands.
+  // Line breaks are looked for front to back: first in the text, then in the tag.
+  const bool textBreaks = hasLineBreak(start, lt);
   char* const tagText = buffer.data() + lt + 1;
-  const std::size_t tagLength = gt - lt - 1;
+  const std::size_t tagLength =
+      hasLineBreak(lt + 1, gt) ? joinLines(tagText, gt - lt - 1, false).size() : gt - lt - 1;
   // The name runs up to the first blank; it is folded as it is scanned.
   char* const tagEnd = tagText + tagLength;
   char* c = tagText;
@@ -158,17 +130,44 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
 
   if (pending.empty()) {
     textBefore = std::string_view(buffer.data() + start, lt - start);
-    textReadable_ = buffer.size() - start + 1;
+    if (textBreaks) {
+      // A line break right behind the previous tag adds nothing: that line was used up.
+      textBefore = joinLines(buffer.data() + start, lt - start, true);
+      buffer[static_cast<std::size_t>(textBefore.data() - buffer.data()) + textBefore.size()] = '<';
+    }
+    textReadable_ = static_cast<std::size_t>(buffer.data() + buffer.size() - textBefore.data()) + 1;
   } else {
     assembled_.swap(pending);
     pending.clear();
-    assembled_.append(buffer, start, lt - start);
+    appendText(assembled_, start, lt, textBreaks);
     textBefore = assembled_;
     textReadable_ = assembled_.size() + 1;
   }
   start = gt + 1;
   searchPos = start;
   return true;
+}
+
+bool HTML_Eater::hasLineBreak(std::string::size_type from, std::string::size_type to) {
+  if (nextBreak_ == std::string::npos || nextBreak_ < from) {
+    // The buffer ends with a '\n', so the search ends there at the latest.
+    const char* const data = buffer.data();
+    nextBreak_ = static_cast<std::string::size_type>(
+        findByte(data + from, data + buffer.size(), '\n') - data);
+  }
+  return nextBreak_ < to;
+}
+
+void HTML_Eater::appendText(std::string& out, std::string::size_type from,
+                            std::string::size_type to, bool lineBreak) {
+  const std::size_t base = out.size();
+  out.append(buffer, from, to - from);
+  if (lineBreak) {
+    // Text in front of a comment continues the text before it, if any.
+    const std::string_view joined = joinLines(&out[base], to - from, base == 0);
+    if (joined.data() != &out[base]) std::memmove(&out[base], joined.data(), joined.size());
+    out.resize(base + joined.size());
+  }
 }
 
 }  // namespace kel::html_read

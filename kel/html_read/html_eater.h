@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "kel/file/input_file.h"
+#include "kel/html_read/page_lines.h"
 #include "kel/html_read/utf8.h"
 
 namespace kel::html_read {
@@ -17,13 +17,11 @@ namespace kel::html_read {
 // delivered. Memory stays bounded by the text since the previous tag plus the lines read while
 // looking for the end of the current tag or comment.
 //
-// A page that declares UTF-8 at its start (declaresUtf8) is read as Latin-1 text: each line is
-// turned into Latin-1 (utf8ToLatin1, with the given treatment of characters beyond Latin-1)
-// before its tags are looked for, and a byte order mark at the start of the file is dropped.
-// Every other page is read byte for byte.
+// The lines are those PageLines hands out: a page that declares UTF-8 is read as Latin-1 text,
+// turned so line by line before its tags are looked for.
 class HTML_Eater {
  public:
-  // Opens fileName and reads its first line. lowerCaseTags selects how tag names are folded
+  // Opens fileName and reads its first lines. lowerCaseTags selects how tag names are folded
   // (ASCII letters only): to lower case when true, to upper case when false. beyond says what
   // a character beyond Latin-1 of a UTF-8 page becomes.
   // Throws kel::err::IOError when the file cannot be opened, and kel::err::Error
@@ -48,10 +46,10 @@ class HTML_Eater {
 
   // True when the page declares UTF-8 and is read as described above; its text then holds
   // character references to be resolved by HTML's rules (resolveCharRefs).
-  bool utf8() const { return utf8_; }
+  bool utf8() const { return lines_.utf8(); }
 
   // The size of the file as it was when opened (InputFile::statedSize).
-  std::uint64_t fileSize() const { return input.statedSize(); }
+  std::uint64_t fileSize() const { return lines_.fileSize(); }
 
   // The text in front of the tag most recently returned by nextTag (see there). The byte right
   // after it is the tag's '<' or a NUL, and textReadable() bytes, at least its size + 1, may be
@@ -60,26 +58,30 @@ class HTML_Eater {
   std::size_t textReadable() const { return textReadable_; }
 
  private:
-  void decodeLine(std::string_view& line);
-  bool readLine(std::string_view& line);
-  bool appendLine();
+  // Appends the next lines of the file to buffer; false at the end of the file.
+  bool appendLines();
+  // True when buffer[from, to) holds a '\n'. REQUIRES: from ascends from call to call (the
+  // consumed front dropped counts as no change), so no byte is looked at twice.
+  bool hasLineBreak(std::string::size_type from, std::string::size_type to);
+  // Appends buffer[from, to) to out with its lines joined; lineBreak says whether it holds a '\n'.
+  void appendText(std::string& out, std::string::size_type from, std::string::size_type to,
+                  bool lineBreak);
   bool bufferEmpty() const { return pending.empty() && start == buffer.size(); }
-  [[noreturn]] void fail(const char* what);
 
-  kel::file::InputFile input;
-  // Text read but not consumed is pending + buffer[start..]. pending holds text that stood in
-  // front of a removed comment, so a comment costs no shift of the rest of the buffer; consumed
-  // tags only advance start, and the consumed front is dropped when it dominates the buffer.
+  PageLines lines_;
+  // Text read but not consumed is pending + buffer[start..]. buffer holds the lines as the file
+  // has them, each ended by a '\n', which become blanks only in the text and tags delivered.
+  // pending holds text that stood in front of a removed comment, with its lines joined, so a
+  // comment costs no shift of the rest of the buffer; consumed tags only advance start, and the
+  // consumed front is dropped when it dominates the buffer.
   std::string buffer;
   std::string pending;
   std::string assembled_;  // pending and the text after it, when textBefore needs both
   std::string::size_type start = 0;
   std::string::size_type searchPos = 0;  // absolute index in buffer, never below start
-  std::string decoded_;                  // reused for every line turned into Latin-1
+  std::string::size_type nextBreak_ = std::string::npos;  // a '\n' in buffer, or npos
   std::size_t textReadable_ = 1;
   const bool lowerCaseTags;
-  const BeyondLatin1 beyond_;
-  bool utf8_ = false;
 };
 
 }  // namespace kel::html_read

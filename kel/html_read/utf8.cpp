@@ -61,9 +61,14 @@ void appendLatin1(std::string& out, char32_t c, BeyondLatin1 beyond) {
 }
 
 bool utf8ToLatin1(std::string_view in, std::string& out, BeyondLatin1 beyond) {
-  std::size_t i = firstHighByte(in);
-  if (i == in.size()) return false;
-  out.assign(in.data(), i);
+  if (firstHighByte(in) == in.size()) return false;
+  out.clear();
+  appendUtf8ToLatin1(in, out, beyond);
+  return true;
+}
+
+void appendUtf8ToLatin1(std::string_view in, std::string& out, BeyondLatin1 beyond) {
+  std::size_t i = 0;
   while (i < in.size()) {
     const auto c = static_cast<unsigned char>(in[i]);
     if (c < 0x80) {
@@ -81,7 +86,6 @@ bool utf8ToLatin1(std::string_view in, std::string& out, BeyondLatin1 beyond) {
       i += d.length;
     }
   }
-  return true;
 }
 
 std::optional<std::string> utf8AsLatin1(std::string_view text) {

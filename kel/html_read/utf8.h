@@ -18,6 +18,8 @@ enum class BeyondLatin1 { separator, reference };
 // it is. Returns false, leaving out untouched, when in holds no byte from 0x80 up and so stays as
 // it is.
 bool utf8ToLatin1(std::string_view in, std::string& out, BeyondLatin1 beyond);
+// Appends to out what utf8ToLatin1 writes for in, also when in holds no byte from 0x80 up.
+void appendUtf8ToLatin1(std::string_view in, std::string& out, BeyondLatin1 beyond);
 
 // Appends the form of code point c (at most 0x10FFFF) that utf8ToLatin1 writes to out.
 void appendLatin1(std::string& out, char32_t c, BeyondLatin1 beyond);

@@ -21,7 +21,8 @@ struct Wrap {
   int offset;
 };
 
-// Every line getLine delivers (with a guard against a reader that never ends).
+// Every line getLine delivers (with a guard against a reader that never ends); getLines must
+// hand out the same lines, several at a time, and count them alike.
 Lines readLines(const std::string& path, unsigned blockSize, const Wrap& wrap = {0, "", 0}) {
   InputFile in(path, blockSize);
   in.setWrap(wrap.width, wrap.text, wrap.offset);
@@ -30,6 +31,22 @@ Lines readLines(const std::string& path, unsigned blockSize, const Wrap& wrap = 
   while (in.getLine(line) && lines.size() < 100000) lines.push_back(line);
   EXPECT_EQ(line, "");  // false comes with an empty line
   EXPECT_FALSE(in.getLine(line));
+
+  InputFile many(path, blockSize);
+  many.setWrap(wrap.width, wrap.text, wrap.offset);
+  Lines fromRuns;
+  std::string_view text;
+  while (many.getLines(text) && fromRuns.size() < 100000) {
+    // Each '\n' ends a line; text after the last one is one line (a cut piece or the last).
+    for (std::size_t from = 0; from < text.size();) {
+      const std::size_t newline = text.find('\n', from);
+      fromRuns.emplace_back(text.substr(from, newline - from));
+      from = newline == std::string_view::npos ? text.size() : newline + 1;
+    }
+  }
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(fromRuns, lines);
+  EXPECT_EQ(many.lineCount(), in.lineCount());
   return lines;
 }
 
