@@ -6,7 +6,8 @@
 // without blanks and texts without '<', or one of its two documented errors, whichever way a
 // page that declares UTF-8 treats characters beyond Latin-1; the page reader that
 // is reused from page to page finds exactly the words of addFileWords, each an index word made of
-// word characters, in ascending order.
+// word characters, in ascending order; the page text a search shows (title, body, anchors, or the
+// error) is what reading the tags one by one gives.
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -19,6 +20,8 @@
 #include "kel/file/input_file.h"
 #include "kel/html_read/html_eater.h"
 #include "kel/html_read/utf8.h"
+#include "search/page_text.h"
+#include "search/result_text.h"
 
 namespace {
 
@@ -50,6 +53,14 @@ void checkLines(const std::string& path, const std::string& page) {
   }
   fuzz::check(back == page, "the lines give the file back byte for byte",
               fuzz::quoted(back) + " instead of " + fuzz::quoted(page));
+}
+
+std::string describe(const PageText& page) {
+  std::string anchors;
+  for (const NamedAnchor& a : page.anchors)
+    anchors += a.name + "@" + std::to_string(a.offset) + " ";
+  return std::to_string(static_cast<int>(page.headEnd)) + "|" + page.title + "|" + page.body + "|" +
+         anchors;
 }
 
 bool isReaderError(const kel::err::Error& e, const std::string& path) {
@@ -112,6 +123,67 @@ void checkWords(const std::string& path) {
   }
 }
 
+// The page text as the tags give it, one by one: the reference for readPageText.
+std::string pageTextFromTags(const std::string& path, bool titleOnly) {
+  PageText page;
+  page.title = "none";
+  try {
+    kel::html_read::HTML_Eater eater(path, true, kel::html_read::BeyondLatin1::reference);
+    std::string scratch;
+    const auto shown = [&eater, &scratch]() -> std::string_view {
+      return decodePageText(eater, scratch, PageTextUse::display) ? std::string_view(scratch)
+                                                                  : eater.textBefore;
+    };
+    std::string_view tag;
+    std::string_view attributes;
+    while (page.headEnd == HeadEnd::end && eater.nextTag(tag, attributes)) {
+      if (tag == "body") {
+        page.headEnd = HeadEnd::body;
+      } else if (tag == "title") {
+        page.title.clear();
+        while (eater.nextTag(tag, attributes)) {
+          if (!eater.textBefore.empty()) page.title += ' ' + std::string(shown());
+          if (tag == "/title" || tag == "/head") break;
+        }
+        collapseSpaces(page.title);
+        if (titleOnly) page.headEnd = HeadEnd::title;
+      }
+    }
+    while (page.headEnd == HeadEnd::body && !titleOnly && eater.nextTag(tag, attributes)) {
+      if (!eater.textBefore.empty()) {
+        page.body += ' ';
+        appendCollapsed(page.body, shown());
+      }
+      if (tag == "/body") break;
+      std::string name;
+      if (tag == "a" && anchorName(attributes, name)) {
+        page.anchors.push_back({name, static_cast<unsigned>(page.body.size())});
+      }
+    }
+  } catch (const kel::err::Error& e) {
+    return e.what();
+  }
+  return describe(page);
+}
+
+void checkPageText(const std::string& path) {
+  for (const bool titleOnly : {false, true}) {
+    std::string read;
+    try {
+      kel::html_read::PageLines lines(path, kel::html_read::BeyondLatin1::reference);
+      PageText page;
+      page.title = "none";
+      readPageText(lines, titleOnly, page);
+      read = describe(page);
+    } catch (const kel::err::Error& e) {
+      read = e.what();
+    }
+    const std::string reference = pageTextFromTags(path, titleOnly);
+    fuzz::check(read == reference, "the page text is what the tags give one by one",
+                fuzz::quoted(read) + " instead of " + fuzz::quoted(reference));
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -121,5 +193,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   checkTags(path, kel::html_read::BeyondLatin1::separator);
   checkTags(path, kel::html_read::BeyondLatin1::reference);
   checkWords(path);
+  checkPageText(path);
   return 0;
 }

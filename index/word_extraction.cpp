@@ -293,15 +293,19 @@ bool decodeUmlautEntities(std::string_view text, std::string& out) {
 }
 
 bool decodePageText(const kel::html_read::HTML_Eater& eater, std::string& out, PageTextUse use) {
+  return decodePageText(eater.textBefore, eater.utf8(), out, use);
+}
+
+bool decodePageText(std::string_view text, bool utf8, std::string& out, PageTextUse use) {
   // A page in UTF-8 resolves its references as browsers do; any other keeps the old rule, so
   // indexes of Latin-1 sites stay as they are.
   const bool words = use == PageTextUse::words;
-  if (eater.utf8()) {
+  if (utf8) {
     return kel::html_read::resolveCharRefs(
-        eater.textBefore, out,
+        text, out,
         words ? kel::html_read::BeyondLatin1::separator : kel::html_read::BeyondLatin1::reference);
   }
-  return decodeInto(eater.textBefore, out, words ? OtherEntities::remove : OtherEntities::keep);
+  return decodeInto(text, out, words ? OtherEntities::remove : OtherEntities::keep);
 }
 
 void splitWords(std::list<std::string>& out, const std::string& text, const std::string* wordChars,

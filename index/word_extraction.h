@@ -47,6 +47,8 @@ enum class PageTextUse { words, display };
 // through this, so the words a result shows are the words the index holds. Returns false, out
 // untouched, when the text stays as it is, as it always does when it holds no '&'.
 bool decodePageText(const kel::html_read::HTML_Eater& eater, std::string& out, PageTextUse use);
+// The same for text from a page that declares UTF-8 when utf8.
+bool decodePageText(std::string_view text, bool utf8, std::string& out, PageTextUse use);
 
 // Appends the maximal runs of text to out, in text order: with wordChars given, the runs of
 // characters from *wordChars; otherwise the runs of characters not in *separators (with neither

@@ -13,77 +13,13 @@
 #include "index/word_extraction.h"
 #include "kel/err/error.h"
 #include "kel/err/format.h"
-#include "kel/html_read/html_eater.h"
+#include "kel/html_read/page_lines.h"
 #include "search/hits.h"
 
 namespace {
 
 const char* const tooBigText = "text-search skipped (file too big)";
 const char* const noBodyText = "has no body";
-
-// The reader's text in front of the last tag as it is shown, its words those the index holds.
-// The view is into the reader or into scratch.
-std::string_view readerText(const kel::html_read::HTML_Eater& eater, std::string& scratch) {
-  return decodePageText(eater, scratch, PageTextUse::display) ? std::string_view(scratch)
-                                                              : eater.textBefore;
-}
-
-// The position of the first "name=" in attributes, letters compared without regard to case, or
-// npos. Every occurrence ends in a '=', and attribute texts hold few of them.
-std::size_t findName(std::string_view attributes) {
-  for (std::size_t eq = attributes.find('=', 4); eq != std::string_view::npos;
-       eq = attributes.find('=', eq + 1)) {
-    const char* const p = attributes.data() + eq - 4;
-    if ((p[0] | 0x20) == 'n' && (p[1] | 0x20) == 'a' && (p[2] | 0x20) == 'm' &&
-        (p[3] | 0x20) == 'e') {
-      return eq - 4;
-    }
-  }
-  return std::string_view::npos;
-}
-
-// Appends s as appendCollapsed does and returns true when s holds no '&'; otherwise returns false
-// and leaves out as it was. The pieces between two tags are mostly a word or two, for which one
-// pass over the bytes costs less than a search for '&' followed by the collapsing.
-bool appendCollapsedWithoutAmpersand(std::string& out, std::string_view s) {
-  if (s.size() > 32) {
-    if (s.find('&') != std::string_view::npos) return false;
-    appendCollapsed(out, s);
-    return true;
-  }
-  const std::size_t base = out.size();
-  out.append(s);
-  char* const first = &out[base];
-  char* w = first;
-  bool previousBlank = true;  // the start counts as a blank
-  for (const char c : s) {
-    if (c == '&') {
-      out.resize(base);
-      return false;
-    }
-    if (c == ' ' && previousBlank) continue;
-    *w++ = c;
-    previousBlank = c == ' ';
-  }
-  if (w > first && w[-1] == ' ') --w;
-  out.resize(static_cast<std::size_t>(w - out.data()));
-  return true;
-}
-
-// The name given by a "name=" in the attribute text of an a tag, or false when there is none.
-bool anchorName(std::string_view attributes, std::string& name) {
-  const std::size_t at = findName(attributes);
-  if (at == std::string_view::npos) return false;
-  const std::size_t from = at + 5;
-  const std::size_t to = attributes.find_first_of(" >", from);
-  std::string_view value = attributes.substr(from, to == std::string_view::npos ? to : to - from);
-  if (!value.empty() && value.front() == '"') {
-    value.remove_prefix(1);
-    if (!value.empty() && value.back() == '"') value.remove_suffix(1);
-  }
-  name.assign(value);
-  return true;
-}
 
 // The excerpt window around the hits first..last: its offset and length in body, on word
 // boundaries. The length may count one byte past the end of body.
@@ -133,58 +69,6 @@ void excerptWindow(const std::string& body, const Fundstelle& first, const Funds
 
 namespace {
 
-// Where the head of a page ends for readHead.
-enum class HeadEnd { body, title, end };
-
-// Reads tags up to the body tag, taking the title from every title element on the way (the last
-// one counts). With stopAfterTitle the reading stops behind the first title element.
-HeadEnd readHead(kel::html_read::HTML_Eater& eater, bool stopAfterTitle, std::string& title,
-                 std::string& scratch) {
-  std::string_view tag;
-  std::string_view attributes;
-  while (eater.nextTag(tag, attributes)) {
-    if (tag == "body") return HeadEnd::body;
-    if (tag != "title") continue;
-    title.clear();
-    while (eater.nextTag(tag, attributes)) {
-      if (!eater.textBefore.empty()) {
-        title += ' ';
-        title += readerText(eater, scratch);
-      }
-      if (tag == "/title" || tag == "/head") break;
-    }
-    collapseSpaces(title);
-    if (stopAfterTitle) return HeadEnd::title;
-  }
-  return HeadEnd::end;
-}
-
-// Reads the body up to its end tag: every text piece between two tags, collapsed, each preceded
-// by one blank, and the named anchors with their offsets in that text. expectedSize bytes are
-// reserved for the text.
-std::string readBody(kel::html_read::HTML_Eater& eater, NamedAnchors& anchors, std::string& scratch,
-                     std::size_t expectedSize) {
-  std::string body;
-  body.reserve(expectedSize);
-  std::string_view tag;
-  std::string_view attributes;
-  std::string name;
-  while (eater.nextTag(tag, attributes)) {
-    if (!eater.textBefore.empty()) {
-      body += ' ';
-      // Text without '&' has nothing to resolve.
-      if (!appendCollapsedWithoutAmpersand(body, eater.textBefore)) {
-        appendCollapsed(body, readerText(eater, scratch));
-      }
-    }
-    if (tag == "/body") break;
-    if (tag == "a" && anchorName(attributes, name)) {
-      anchors.push_back(NamedAnchor{name, static_cast<unsigned>(body.size())});
-    }
-  }
-  return body;
-}
-
 // Scores body; when it holds a window of hits, makes result the excerpt around it.
 void excerpt(const std::string& body, const NamedAnchors& anchors,
              const std::list<SearchTerm>& terms, const ResultTextOptions& options,
@@ -210,31 +94,30 @@ FileResult readResult(const std::string& fileName, const std::list<SearchTerm>& 
                       const ResultTextOptions& options) {
   FileResult result;
   if (options.log) *options.log << "Search in " << fileName << " ...\n";
-  std::optional<kel::html_read::HTML_Eater> eater;
+  std::optional<kel::html_read::PageLines> lines;
   try {
-    eater.emplace(fileName, true, kel::html_read::BeyondLatin1::reference);
+    lines.emplace(fileName, kel::html_read::BeyondLatin1::reference);
   } catch (const kel::err::IOError&) {
     // A file that is gone is no result; one that is there but cannot be read ends the search.
     struct stat status;
     if (::stat(fileName.c_str(), &status) != 0) return result;
     throw;
   }
-  const std::uint64_t size = eater->fileSize();
+  const std::uint64_t size = lines->fileSize();
   const bool tooBig =
       static_cast<std::int64_t>(size) > static_cast<std::int64_t>(options.maxKilobytes) * 1024;
-  std::string scratch;
-  const HeadEnd head = readHead(*eater, tooBig, result.title, scratch);
-  if (head == HeadEnd::end || tooBig) {
+  PageText page;
+  page.title = std::move(result.title);
+  readPageText(*lines, tooBig, page);
+  result.title = std::move(page.title);
+  if (page.headEnd == HeadEnd::end || tooBig) {
     // Fixed texts: the file is listed with score 0 and without highlighting.
-    result.text = head == HeadEnd::end ? noBodyText : tooBigText;
+    result.text = page.headEnd == HeadEnd::end ? noBodyText : tooBigText;
     result.isResult = true;
     return result;
   }
-  NamedAnchors anchors;
-  // The text is rarely longer than the page it comes from, so one allocation usually holds it.
-  const std::string body = readBody(*eater, anchors, scratch, static_cast<std::size_t>(size));
   try {
-    excerpt(body, anchors, terms, options, result);
+    excerpt(page.body, page.anchors, terms, options, result);
   } catch (const TermTooComplex& e) {
     // The engine gave up on this page, not on the search: the other candidates still count.
     if (options.log) *options.log << "Skipping " << fileName << ": " << e.what() << "\n";
@@ -301,19 +184,27 @@ std::size_t findBlankAfterBlank(std::string_view s, std::size_t i, bool previous
 
 }  // namespace
 
-void appendCollapsed(std::string& out, std::string_view s) {
-  const std::size_t base = out.size();
+char* writeCollapsed(char* out, std::string_view s) {
+  char* const first = out;
   std::size_t i = 0;
   bool previousBlank = true;  // the start counts as a blank
   while (i < s.size()) {
     // Runs without a doubled blank are copied whole; the blanks that follow a blank are dropped.
     const std::size_t run = findBlankAfterBlank(s, i, previousBlank);
-    out.append(s.data() + i, run - i);
+    std::memcpy(out, s.data() + i, run - i);
+    out += run - i;
     if (run > i) previousBlank = s[run - 1] == ' ';
     i = run;
     while (i < s.size() && s[i] == ' ') ++i;
   }
-  if (out.size() > base && out.back() == ' ') out.pop_back();
+  if (out > first && out[-1] == ' ') --out;
+  return out;
+}
+
+void appendCollapsed(std::string& out, std::string_view s) {
+  const std::size_t base = out.size();
+  out.resize(base + s.size());
+  out.resize(static_cast<std::size_t>(writeCollapsed(&out[base], s) - out.data()));
 }
 
 std::string anchorBefore(const NamedAnchors& anchors, unsigned offset) {

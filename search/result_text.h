@@ -8,15 +8,7 @@
 #include <string_view>
 
 #include "index/lookup.h"
-
-// A named anchor of a page's body, with the offset in the body text of the blank in front of the
-// first text after it.
-struct NamedAnchor {
-  std::string name;
-  unsigned offset;
-};
-
-using NamedAnchors = std::list<NamedAnchor>;
+#include "search/page_text.h"
 
 // How candidates are read: the values of -L, -S, -H, -T and -v.
 struct ResultTextOptions {
@@ -77,6 +69,9 @@ void collapseSpaces(std::string& s);
 
 // Appends s to out as collapseSpaces would leave it, in one pass.
 void appendCollapsed(std::string& out, std::string_view s);
+// Writes s as appendCollapsed appends it, from out on, and returns the end of what it wrote.
+// REQUIRES: out has room for s.size() bytes.
+char* writeCollapsed(char* out, std::string_view s);
 
 // The name of the last anchor whose offset is not greater than offset, or "" when there is none.
 std::string anchorBefore(const NamedAnchors& anchors, unsigned offset);
