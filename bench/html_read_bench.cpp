@@ -17,6 +17,7 @@
 
 #include "index/word_extraction.h"
 #include "kel/html_read/html_eater.h"
+#include "search/page_text.h"
 
 namespace {
 
@@ -308,7 +309,25 @@ void BM_PageWordsReused(benchmark::State& state) {
   report(state, pages.bytes(kind));
 }
 
+// What a search reads of each candidate before it looks for hits: title, body text and anchors.
+void BM_PageText(benchmark::State& state) {
+  const int kind = static_cast<int>(state.range(0));
+  const Pages& pages = Pages::get();
+  std::size_t bodyBytes = 0;
+  for (auto _ : state) {
+    for (const std::string& file : pages.files(kind)) {
+      kel::html_read::PageLines lines(file, kel::html_read::BeyondLatin1::reference);
+      PageText page;
+      readPageText(lines, false, page);
+      bodyBytes += page.body.size();
+    }
+  }
+  benchmark::DoNotOptimize(bodyBytes);
+  report(state, pages.bytes(kind));
+}
+
 // Argument: 0 site pages, 1 minified site pages, 2 prose pages, 3 site pages in UTF-8.
+BENCHMARK(BM_PageText)->DenseRange(0, kKinds - 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HtmlEater)->DenseRange(0, kKinds - 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PageWords)->DenseRange(0, kKinds - 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PageWordsReused)->DenseRange(0, kKinds - 1)->Unit(benchmark::kMillisecond);
