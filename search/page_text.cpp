@@ -90,9 +90,10 @@ class BodyWriter {
 bool writeShortPiece(BodyWriter& body, const char* s, const char* const e,
                      const char* const readable) {
   if (s == e) return true;
-  char* const blank = body.room(static_cast<std::size_t>(e - s) + 1);
+  // 33 bytes at least: the fast way below stores 32 bytes behind the blank.
+  char* const blank = body.room(std::max<std::size_t>(static_cast<std::size_t>(e - s) + 1, 33));
 #if defined(__SSE2__)
-  if (e - s <= 32 && readable - s >= 32) {
+  if (e - s <= 32 && readable - s >= 33) {
     // Most pieces hold no '&', no line break and no two blanks in a row: then all there is to
     // do is to leave out a blank at either end.
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
@@ -109,13 +110,14 @@ bool writeShortPiece(BodyWriter& body, const char* s, const char* const e,
     if ((where('\n') & inPiece) == 0 && (blanks & (blanks << 1)) == 0) {
       const unsigned from = blanks & 1u;
       const unsigned to = length - ((blanks >> (length - 1)) & 1u);
+      // The piece goes over in two stores of 16 bytes; what lies behind it is left over.
+      const char* const source = s + from;
       *blank = ' ';
-      if (to <= from) {
-        body.wrote(blank + 1);
-      } else {
-        std::memcpy(blank + 1, s + from, to - from);
-        body.wrote(blank + 1 + (to - from));
-      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(blank + 1),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(source)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(blank + 17),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 16)));
+      body.wrote(blank + 1 + (to > from ? to - from : 0));
       return true;
     }
   }
