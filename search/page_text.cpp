@@ -10,14 +10,12 @@
 
 #include "index/word_extraction.h"
 #include "kel/html_read/byte_scan.h"
+#include "kel/html_read/html_eater.h"
 #include "search/result_text.h"
 
 namespace {
 
 using kel::html_read::PageLines;
-
-// Consumed bytes at the front of the buffer that are not worth moving away.
-constexpr std::size_t kKeptFront = 64 * 1024;
 
 // The position of the first "name=" in attributes, letters compared without regard to case, or
 // npos. Every occurrence ends in a '=', and attribute texts hold few of them.
@@ -152,87 +150,46 @@ void writePiece(BodyWriter& body, std::string_view text) {
   body.wrote(writeCollapsed(blank + 1, text));
 }
 
-// The tags of a page and the text in front of each, as HTML_Eater delivers them, without the
-// folding of every tag name: the reader only asks for a few names.
+// The tags of a page read whole and the text in front of each, as HTML_Eater delivers them, but
+// without folding every tag name: the reader only asks for a few names.
 class TagScan {
  public:
-  // With wholePage, every line is read at once, into one allocation of about the page's size;
-  // otherwise lines are read as far as the tags asked for need, and the consumed front is dropped
-  // now and then.
-  TagScan(PageLines& lines, bool wholePage) : lines_(lines), wholePage_(wholePage) {
-    if (wholePage_) buffer_.reserve(static_cast<std::size_t>(lines_.fileSize()) + 64);
+  // Reads all of lines, into one allocation of about the page's size.
+  explicit TagScan(PageLines& lines) : lines_(lines) {
+    buffer_.reserve(static_cast<std::size_t>(lines_.fileSize()) + 64);
     if (!lines_.appendTo(buffer_)) lines_.fail("HTML-File without content");
-    if (wholePage_) {
-      while (lines_.appendTo(buffer_)) {
-      }
+    while (lines_.appendTo(buffer_)) {
     }
+    text_ = buffer_.data();
   }
 
   // Finds the next tag: tag is its text with its lines joined (name, then a blank and the
   // attributes, if any). With keepText, text is the text in front of it, lines joined, comments
   // removed; otherwise text is left empty. Both are valid until the next call. false at the end
-  // of the file.
+  // of the page.
   bool next(bool keepText, std::string_view& tag, std::string_view& text) {
     text = {};
-    if (!wholePage_ && start_ >= kKeptFront && start_ * 2 >= buffer_.size()) {
-      buffer_.erase(0, start_);
-      start_ = 0;
-    }
-    char* data = buffer_.data();
-    char* end = data + buffer_.size();
-    char* lt = data + start_;
-    std::size_t textStart = start_;
-    for (;;) {
-      lt = const_cast<char*>(kel::html_read::findByte(lt, end, '<'));
-      while (lt == end) {
-        const std::size_t at = buffer_.size();
-        if (!readMore(data, end)) return false;
-        lt = const_cast<char*>(kel::html_read::findByte(data + at, end, '<'));
-      }
-      // The buffer ends with a '\n', so the three bytes after a '<' are there to look at.
-      if (!(lt[1] == '!' && lt[2] == '-' && lt[3] == '-')) break;
-      std::size_t close = buffer_.find("-->", static_cast<std::size_t>(lt - data) + 4);
-      while (close == std::string::npos) {
-        // No "-->" spans the old end and the new lines: the old end is a '\n'.
-        const std::size_t at = buffer_.size();
-        const std::size_t ltAt = static_cast<std::size_t>(lt - data);
-        if (!readMore(data, end)) lines_.fail("Unclosed comment");
-        lt = data + ltAt;
-        close = buffer_.find("-->", at);
-      }
-      if (keepText) appendJoined(pending_, data + textStart, lt);
-      textStart = close + 3;
-      lt = data + textStart;
-    }
-    std::size_t ltAt = static_cast<std::size_t>(lt - data);
-    bool quoted = false;
-    char* gt = const_cast<char*>(kel::html_read::findTagEnd(lt + 1, end, quoted));
-    while (gt == end) {
-      const std::size_t at = buffer_.size();
-      if (!readMore(data, end)) return false;
-      gt = const_cast<char*>(kel::html_read::findTagEnd(data + at, end, quoted));
-    }
-    lt = data + ltAt;
-    const std::size_t gtAt = static_cast<std::size_t>(gt - data);
-
-    tag = kel::html_read::joinLines(lt + 1, gtAt - ltAt - 1, false);
+    char* lt;
+    char* gt;
+    if (!findTag(text_, buffer_.data() + buffer_.size(), keepText, lt, gt)) return false;
+    tag = kel::html_read::joinLines(lt + 1, static_cast<std::size_t>(gt - lt - 1), false);
     if (keepText) {
       if (pending_.empty()) {
-        text = kel::html_read::joinLines(data + textStart, ltAt - textStart, true);
+        text = kel::html_read::joinLines(text_, static_cast<std::size_t>(lt - text_), true);
       } else {
         assembled_.swap(pending_);
         pending_.clear();
-        appendJoined(assembled_, data + textStart, lt);
+        appendJoined(assembled_, text_, lt);
         text = assembled_;
       }
     }
-    start_ = gtAt + 1;
+    text_ = gt + 1;
     return true;
   }
 
   // Reads the body from the end of the last tag on, as readPageText describes: up to "</body>" or
   // the end of the page. Only the names "/body" and "a" matter here, and a text piece costs one
-  // pass unless it holds a '&' or follows a comment. REQUIRES: the page was read whole.
+  // pass unless it holds a '&' or follows a comment.
   template <typename Shown>
   void readBody(PageText& page, const Shown& shown) {
     BodyWriter body(page.body);
@@ -240,89 +197,101 @@ class TagScan {
     const auto writeResolved = [&body, &shown](std::string_view text) {
       writePiece(body, text.find('&') == std::string_view::npos ? text : shown(text));
     };
-    char* const data = buffer_.data();
-    char* const end = data + buffer_.size();
-    char* p = data + start_;  // the text since the last tag
+    char* const end = buffer_.data() + buffer_.size();
+    char* text = text_;  // kept here rather than in the object, as the loop is hot
     std::string name;
-    for (;;) {
-      char* lt = const_cast<char*>(kel::html_read::findByte(p, end, '<'));
-      if (lt == end) return;
-      // The buffer ends with a '\n' and a NUL, so the bytes up to a mismatch are there.
-      if (lt[1] == '!' && lt[2] == '-' && lt[3] == '-') {
-        const std::size_t close =
-            std::string_view(buffer_).find("-->", static_cast<std::size_t>(lt - data) + 4);
-        if (close == std::string::npos) lines_.fail("Unclosed comment");
-        appendJoined(pending_, p, lt);
-        p = data + close + 3;
-        continue;
-      }
-      bool quoted = false;
-      char* const gt = const_cast<char*>(kel::html_read::findTagEnd(lt + 1, end, quoted));
-      if (gt == end) return;
-
+    char* lt;
+    char* gt;
+    while (findTag(text, end, true, lt, gt)) {
       if (!pending_.empty()) {
         // Text in front of a comment: the piece is pending_ and the text after the comment.
-        appendJoined(pending_, p, lt);
+        appendJoined(pending_, text, lt);
         writeResolved(pending_);
         pending_.clear();
-      } else if (lt - p > 32 || !writeShortPiece(body, p, lt, end)) {
-        const std::string_view text =
-            kel::html_read::joinLines(p, static_cast<std::size_t>(lt - p), true);
-        if (!text.empty()) writeResolved(text);
+      } else if (lt - text > 32 || !writeShortPiece(body, text, lt, end)) {
+        const std::string_view piece =
+            kel::html_read::joinLines(text, static_cast<std::size_t>(lt - text), true);
+        if (!piece.empty()) writeResolved(piece);
       }
 
       char* const tag = lt + 1;
       const auto length = static_cast<std::size_t>(gt - tag);
+      text = gt + 1;
       if (tag[0] == '/') {
-        if (rawNameIs(tag, length, "/body")) return;
+        if (rawNameIs(tag, length, "/body")) break;
       } else if ((tag[0] == 'a' || tag[0] == 'A') && rawNameIs(tag, length, "a")) {
         const std::string_view joined = kel::html_read::joinLines(tag, length, false);
         if (anchorName(joined.substr(joined.size() > 1 ? 2 : 1), name)) {
           page.anchors.push_back(NamedAnchor{name, static_cast<unsigned>(body.size())});
         }
       }
-      p = gt + 1;
     }
+    text_ = text;
   }
 
  private:
-  // Appends [from, to) of the buffer to out with its lines joined, behind the text out holds.
-  void appendJoined(std::string& out, char* from, char* to) {
+  // Finds the next tag from text on, in the page that ends at end: its '<' and its closing '>',
+  // the first outside double quotes. Comments on the way vanish, text moving behind each; with
+  // keepText, the text in front of each joins pending_. false at the end of the page.
+  // Inlined: a call per tag costs a tenth of reading the body.
+  [[gnu::always_inline]] bool findTag(char*& text, char* const end, bool keepText, char*& lt,
+                                      char*& gt) {
+    for (;;) {
+      lt = const_cast<char*>(kel::html_read::findByte(text, end, '<'));
+      if (lt == end) return false;
+      // The page ends with a '\n' and a NUL, so the bytes up to a mismatch are there.
+      if (!(lt[1] == '!' && lt[2] == '-' && lt[3] == '-')) break;
+      const char* const close = commentEnd(lt + 4, end);
+      if (keepText) appendJoined(pending_, text, lt);
+      text = const_cast<char*>(close) + 3;
+    }
+    bool quoted = false;
+    gt = const_cast<char*>(kel::html_read::findTagEnd(lt + 1, end, quoted));
+    return gt != end;
+  }
+
+  // Where the "-->" from from on begins. Fails with "Unclosed comment" when there is none.
+  const char* commentEnd(const char* from, const char* end) const {
+    const std::string_view rest(from, static_cast<std::size_t>(end - from));
+    const std::size_t at = rest.find("-->");
+    if (at == std::string_view::npos) lines_.fail("Unclosed comment");
+    return from + at;
+  }
+
+  // Appends [from, to) of the page to out with its lines joined, behind the text out holds.
+  static void appendJoined(std::string& out, char* from, char* to) {
     out.append(kel::html_read::joinLines(from, static_cast<std::size_t>(to - from), out.empty()));
   }
 
-  // Appends the next lines to the buffer and renews data and end; false at the end of the file.
-  bool readMore(char*& data, char*& end) {
-    if (wholePage_ || !lines_.appendTo(buffer_)) return false;
-    data = buffer_.data();
-    end = data + buffer_.size();
-    return true;
-  }
-
   PageLines& lines_;
-  const bool wholePage_;
-  // The lines read and not yet dropped, each ended by a '\n'; consumed up to start_.
-  std::string buffer_;
-  std::size_t start_ = 0;
+  std::string buffer_;     // the page's lines, each ended by a '\n'
+  char* text_;             // the text since the last tag starts here
   std::string pending_;    // the text in front of comments since the last tag, lines joined
   std::string assembled_;  // pending_ and the text after it
 };
 
-}  // namespace
+// The tag reader as a scan for readHead, for a page read only as far as its head: tag names come
+// folded, without their attributes.
+class EaterScan {
+ public:
+  explicit EaterScan(PageLines& lines) : eater_(lines, true) {}
 
-void readPageText(PageLines& lines, bool titleOnly, PageText& page) {
-  // A page read to its end is held whole; of one read for its title only, the rest is not read.
-  TagScan scan(lines, !titleOnly);
-  const bool utf8 = lines.utf8();
-  std::string scratch;
-  // The text as it is shown: its words those the index holds.
-  const auto shown = [utf8, &scratch](std::string_view text) -> std::string_view {
-    return decodePageText(text, utf8, scratch, PageTextUse::display) ? std::string_view(scratch)
-                                                                     : text;
-  };
+  bool next(bool keepText, std::string_view& tag, std::string_view& text) {
+    std::string_view attributes;
+    if (!eater_.nextTag(tag, attributes)) return false;
+    text = keepText ? eater_.textBefore : std::string_view();
+    return true;
+  }
+
+ private:
+  kel::html_read::HTML_Eater eater_;
+};
+
+// Reads the head with scan as readPageText describes, and sets page.headEnd.
+template <typename Scan, typename Shown>
+void readHead(Scan& scan, bool titleOnly, PageText& page, const Shown& shown) {
   std::string_view tag;
   std::string_view text;
-
   page.headEnd = HeadEnd::end;
   bool inTitle = false;
   for (;;) {
@@ -347,15 +316,35 @@ void readPageText(PageLines& lines, bool titleOnly, PageText& page) {
         inTitle = false;
       }
     } else if (nameIs(tag, "body")) {
-      break;
+      page.headEnd = HeadEnd::body;
+      return;
     } else if (nameIs(tag, "title")) {
       page.title.clear();
       inTitle = true;
     }
   }
+}
 
-  page.headEnd = HeadEnd::body;
-  if (titleOnly) return;
+}  // namespace
+
+void readPageText(PageLines& lines, bool titleOnly, PageText& page) {
+  const bool utf8 = lines.utf8();
+  std::string scratch;
+  // The text as it is shown: its words those the index holds.
+  const auto shown = [utf8, &scratch](std::string_view text) -> std::string_view {
+    return decodePageText(text, utf8, scratch, PageTextUse::display) ? std::string_view(scratch)
+                                                                     : text;
+  };
+  if (titleOnly) {
+    // Of a page read for its title only, the rest is not read: the tag reader takes the lines
+    // only as far as the head needs them.
+    EaterScan scan(lines);
+    readHead(scan, true, page, shown);
+    return;
+  }
+  TagScan scan(lines);
+  readHead(scan, false, page, shown);
+  if (page.headEnd != HeadEnd::body) return;
   // The text is rarely longer than the page it comes from, so one allocation usually holds it.
   page.body.reserve(static_cast<std::size_t>(lines.fileSize()));
   scan.readBody(page, shown);

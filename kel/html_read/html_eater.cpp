@@ -14,7 +14,14 @@ constexpr std::string::size_type kKeptFront = 4096;
 }  // namespace
 
 HTML_Eater::HTML_Eater(const std::string& fileName, bool lowerCaseTags, BeyondLatin1 beyond)
-    : lines_(fileName, beyond), lowerCaseTags(lowerCaseTags) {
+    : owned_(std::make_unique<PageLines>(fileName, beyond)),
+      lines_(*owned_),
+      lowerCaseTags(lowerCaseTags) {
+  if (!lines_.appendTo(buffer)) lines_.fail("HTML-File without content");
+}
+
+HTML_Eater::HTML_Eater(PageLines& lines, bool lowerCaseTags)
+    : lines_(lines), lowerCaseTags(lowerCaseTags) {
   if (!lines_.appendTo(buffer)) lines_.fail("HTML-File without content");
 }
 

@@ -2,6 +2,7 @@
 #ifndef CORVEX_KEL_HTML_READ_HTML_EATER_H
 #define CORVEX_KEL_HTML_READ_HTML_EATER_H
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ class HTML_Eater {
   // "Error in <file> (#0): HTML-File without content" when the file is empty.
   explicit HTML_Eater(const std::string& fileName, bool lowerCaseTags = true,
                       BeyondLatin1 beyond = BeyondLatin1::separator);
+  // The same for a page opened already, from the lines that lines has not handed out yet.
+  // REQUIRES: lines outlives the reader and is read by nothing else meanwhile.
+  HTML_Eater(PageLines& lines, bool lowerCaseTags);
   virtual ~HTML_Eater();
 
   HTML_Eater(const HTML_Eater&) = delete;
@@ -68,7 +72,8 @@ class HTML_Eater {
                   bool lineBreak);
   bool bufferEmpty() const { return pending.empty() && start == buffer.size(); }
 
-  PageLines lines_;
+  std::unique_ptr<PageLines> owned_;  // the lines of a page the reader opened itself
+  PageLines& lines_;
   // Text read but not consumed is pending + buffer[start..]. buffer holds the lines as the file
   // has them, each ended by a '\n', which become blanks only in the text and tags delivered.
   // pending holds text that stood in front of a removed comment, with its lines joined, so a
