@@ -27,6 +27,18 @@ HTML_Eater::HTML_Eater(PageLines& lines, bool lowerCaseTags)
 
 HTML_Eater::~HTML_Eater() = default;
 
+// Inlined: it runs twice per tag.
+[[gnu::always_inline]] inline bool HTML_Eater::hasLineBreak(std::string::size_type from,
+                                                            std::string::size_type to) {
+  if (nextBreak_ == std::string::npos || nextBreak_ < from) {
+    // The buffer ends with a '\n', so the search ends there at the latest.
+    const char* const data = buffer.data();
+    nextBreak_ = static_cast<std::string::size_type>(
+        findByte(data + from, data + buffer.size(), '\n') - data);
+  }
+  return nextBreak_ < to;
+}
+
 bool HTML_Eater::appendLines() {
   if (bufferEmpty()) {
     // Nothing is pending, so no position into buffer is in use but searchPos.
@@ -153,16 +165,6 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
   start = gt + 1;
   searchPos = start;
   return true;
-}
-
-bool HTML_Eater::hasLineBreak(std::string::size_type from, std::string::size_type to) {
-  if (nextBreak_ == std::string::npos || nextBreak_ < from) {
-    // The buffer ends with a '\n', so the search ends there at the latest.
-    const char* const data = buffer.data();
-    nextBreak_ = static_cast<std::string::size_type>(
-        findByte(data + from, data + buffer.size(), '\n') - data);
-  }
-  return nextBreak_ < to;
 }
 
 void HTML_Eater::appendText(std::string& out, std::string::size_type from,
