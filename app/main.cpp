@@ -72,7 +72,11 @@ void searchAndRank(HTML_Elements& rows) {
   kel::sys_dep::keepFreedMemory();
   // The candidates are read on all cores; their outcomes, and their lines on standard error,
   // come in candidate order, so only the candidates examined below count.
-  CandidateReader reader(candidates, terms, options, CandidateReader::defaultThreads());
+  // Until the limit is reached every candidate is taken, so those may be read ahead freely and
+  // the threads need not wait for the caller's rows.
+  const std::size_t sure =
+      maxResults < 0 ? candidates.size() : static_cast<std::size_t>(maxResults);
+  CandidateReader reader(candidates, terms, options, CandidateReader::defaultThreads(), sure);
 
   // Equal scores keep their insertion order here; the page lists them in reverse.
   std::multimap<double, ElementHandle> ranking;

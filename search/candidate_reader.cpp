@@ -6,8 +6,9 @@
 
 namespace {
 
-// How far the threads read ahead of the caller: far enough to keep them busy, near enough that
-// little is read in vain when the result limit ends the search.
+// How far the threads read ahead of the caller beyond the candidates it surely asks for: far
+// enough to keep them busy, near enough that little is read in vain when the result limit ends
+// the search.
 constexpr std::size_t kAhead = 32;
 
 // Fewer candidates than this are read by the caller alone: starting a thread costs more than
@@ -17,8 +18,13 @@ constexpr std::size_t kFewCandidates = 8;
 }  // namespace
 
 CandidateReader::CandidateReader(const Candidates& candidates, const std::list<SearchTerm>& terms,
-                                 const ResultTextOptions& options, unsigned threads)
-    : candidates_(candidates), terms_(terms), options_(options), outcomes_(candidates.size()) {
+                                 const ResultTextOptions& options, unsigned threads,
+                                 std::size_t sure)
+    : candidates_(candidates),
+      terms_(terms),
+      options_(options),
+      outcomes_(candidates.size()),
+      sure_(sure) {
   // With one thread, or few candidates, the caller reads each candidate itself when it asks.
   if (threads < 2 || candidates.size() < kFewCandidates) return;
   threads_.reserve(threads);
@@ -59,7 +65,7 @@ void CandidateReader::work() {
   for (;;) {
     ++idle_;
     room_.wait(lock, [this] {
-      return stopping_ || next_ >= outcomes_.size() || next_ < wanted_ + kAhead;
+      return stopping_ || next_ >= outcomes_.size() || next_ < wanted_ + kAhead || next_ < sure_;
     });
     --idle_;
     if (stopping_ || next_ >= outcomes_.size()) return;

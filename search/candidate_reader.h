@@ -26,14 +26,15 @@ struct CandidateOutcome {
 };
 
 // Reads candidates with readResult (options.log, when given, stands for a log of each candidate
-// of its own) on threads threads, a bounded number of candidates ahead of the caller; a few
+// of its own) on threads threads, a bounded number of candidates ahead of the caller, or any of
+// the first sure candidates, which the caller will ask for unless a failure ends it first; a few
 // candidates are read by the caller alone, when it asks for them.
 // A candidate that the caller never asks for may have been read, but its outcome and its log are
 // dropped. Destruction stops the threads after the pages they are reading.
 class CandidateReader {
  public:
   CandidateReader(const Candidates& candidates, const std::list<SearchTerm>& terms,
-                  const ResultTextOptions& options, unsigned threads);
+                  const ResultTextOptions& options, unsigned threads, std::size_t sure = 0);
   ~CandidateReader();
   CandidateReader(const CandidateReader&) = delete;
   CandidateReader& operator=(const CandidateReader&) = delete;
@@ -58,6 +59,7 @@ class CandidateReader {
   // the caller when the candidate it waits for is ready, a thread when there is room ahead.
   std::condition_variable ready_;
   std::condition_variable room_;
+  const std::size_t sure_;  // candidates below this are read ahead however far
   std::size_t next_ = 0;    // the next candidate no thread has taken yet
   std::size_t wanted_ = 0;  // the caller waits for this one, or will ask for it next
   bool waiting_ = false;    // the caller waits for candidate wanted_

@@ -63,12 +63,15 @@ TEST(CandidateReader, OutcomesInCandidateOrder) {
   EXPECT_NE(alone[6].find("End of file reached"), std::string::npos) << alone[6];
 
   for (unsigned threads : {2u, 3u, 8u}) {
-    CandidateReader many(candidates, terms, options, threads);
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-      ASSERT_EQ(describe(many.take(i)), alone[i]) << threads << " threads, candidate " << i;
+    for (std::size_t sure : {std::size_t{0}, std::size_t{50}, candidates.size()}) {
+      CandidateReader many(candidates, terms, options, threads, sure);
+      for (std::size_t i = 0; i < candidates.size(); ++i) {
+        ASSERT_EQ(describe(many.take(i)), alone[i])
+            << threads << " threads, " << sure << " sure, candidate " << i;
+      }
+      CandidateReader dropped(candidates, terms, options, threads, sure);
+      for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(describe(dropped.take(i)), alone[i]);
     }
-    CandidateReader dropped(candidates, terms, options, threads);
-    for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(describe(dropped.take(i)), alone[i]);
   }
   EXPECT_EQ(log.str(), "");  // every line went to its candidate's own log
 }
