@@ -38,7 +38,9 @@ struct PageText {
 //   the same way, and for every "<a" tag with a "name=" attribute that name, at the body's size
 //   so far.
 // headEnd says whether a body tag came (body), the reading ended after the first title (title),
-// or the file ended first (end; the body is then empty).
+// or the file ended first (end; the body is then empty). With titleOnly the body is never read.
+// Without it the page is held whole while it is read (memory of about twice its size); with it
+// the lines are read only as far as the head needs them.
 // Throws the errors of HTML_Eater: kel::err::Error "Error in <file> (#0): HTML-File without
 // content" for an empty file, "Error in <file> (#<lines>): Unclosed comment" for a comment that
 // is still open where the reading needs to get past it.
