@@ -31,10 +31,12 @@ std::size_t findName(std::string_view attributes) {
   return std::string_view::npos;
 }
 
-// Whether a tag's name, its text up to the first blank, is name (given in lower case): ASCII
-// letters are compared without regard to case, as the tag reader folds them.
+// Whether tag, a tag's text with or without its lines joined, is named name (given in lower
+// case): the name runs up to the first blank or line break, and ASCII letters compare without
+// regard to case, as the tag reader folds them.
 bool nameIs(std::string_view tag, std::string_view name) {
-  if (tag.size() < name.size() || (tag.size() > name.size() && tag[name.size()] != ' ')) {
+  if (tag.size() < name.size() ||
+      (tag.size() > name.size() && tag[name.size()] != ' ' && tag[name.size()] != '\n')) {
     return false;
   }
   for (std::size_t i = 0; i < name.size(); ++i) {
@@ -43,17 +45,6 @@ bool nameIs(std::string_view tag, std::string_view name) {
     if (c != n && !(n >= 'a' && n <= 'z' && c == n - 'a' + 'A')) return false;
   }
   return true;
-}
-
-// Whether tag, a tag's text as the page has it (its lines not joined), is named name (given in
-// lower case): the name runs up to the first blank or line break, and ASCII letters compare
-// without regard to case, as the tag reader folds them.
-bool rawNameIs(const char* tag, std::size_t length, std::string_view name) {
-  if (length < name.size() ||
-      (length > name.size() && tag[name.size()] != ' ' && tag[name.size()] != '\n')) {
-    return false;
-  }
-  return nameIs(std::string_view(tag, name.size()), name);
 }
 
 // The body text as it is written: its bytes are body[0, size()), and body's own size runs ahead,
@@ -179,7 +170,7 @@ class TagScan {
       } else {
         assembled_.swap(pending_);
         pending_.clear();
-        appendJoined(assembled_, text_, lt);
+        kel::html_read::appendJoined(assembled_, text_, static_cast<std::size_t>(lt - text_));
         text = assembled_;
       }
     }
@@ -193,9 +184,8 @@ class TagScan {
   template <typename Shown>
   void readBody(PageText& page, const Shown& shown) {
     BodyWriter body(page.body);
-    // A piece that holds a '&' is shown with its entities resolved; most hold none.
     const auto writeResolved = [&body, &shown](std::string_view text) {
-      writePiece(body, text.find('&') == std::string_view::npos ? text : shown(text));
+      writePiece(body, shown(text));
     };
     char* const end = buffer_.data() + buffer_.size();
     char* text = text_;  // kept here rather than in the object, as the loop is hot
@@ -205,7 +195,7 @@ class TagScan {
     while (findTag(text, end, true, lt, gt)) {
       if (!pending_.empty()) {
         // Text in front of a comment: the piece is pending_ and the text after the comment.
-        appendJoined(pending_, text, lt);
+        kel::html_read::appendJoined(pending_, text, static_cast<std::size_t>(lt - text));
         writeResolved(pending_);
         pending_.clear();
       } else if (lt - text > 32 || !writeShortPiece(body, text, lt, end)) {
@@ -214,13 +204,14 @@ class TagScan {
         if (!piece.empty()) writeResolved(piece);
       }
 
-      char* const tag = lt + 1;
-      const auto length = static_cast<std::size_t>(gt - tag);
+      char* const tagText = lt + 1;
+      const std::string_view tag(tagText, static_cast<std::size_t>(gt - tagText));
       text = gt + 1;
-      if (tag[0] == '/') {
-        if (rawNameIs(tag, length, "/body")) break;
-      } else if ((tag[0] == 'a' || tag[0] == 'A') && rawNameIs(tag, length, "a")) {
-        const std::string_view joined = kel::html_read::joinLines(tag, length, false);
+      // The byte at tagText is there even for "<>": it is the '>'.
+      if (tagText[0] == '/') {
+        if (nameIs(tag, "/body")) break;
+      } else if ((tagText[0] == 'a' || tagText[0] == 'A') && nameIs(tag, "a")) {
+        const std::string_view joined = kel::html_read::joinLines(tagText, tag.size(), false);
         if (anchorName(joined.substr(joined.size() > 1 ? 2 : 1), name)) {
           page.anchors.push_back(NamedAnchor{name, static_cast<unsigned>(body.size())});
         }
@@ -242,7 +233,8 @@ class TagScan {
       // The page ends with a '\n' and a NUL, so the bytes up to a mismatch are there.
       if (!(lt[1] == '!' && lt[2] == '-' && lt[3] == '-')) break;
       const char* const close = commentEnd(lt + 4, end);
-      if (keepText) appendJoined(pending_, text, lt);
+      if (keepText)
+        kel::html_read::appendJoined(pending_, text, static_cast<std::size_t>(lt - text));
       text = const_cast<char*>(close) + 3;
     }
     bool quoted = false;
@@ -256,11 +248,6 @@ class TagScan {
     const std::size_t at = rest.find("-->");
     if (at == std::string_view::npos) lines_.fail("Unclosed comment");
     return from + at;
-  }
-
-  // Appends [from, to) of the page to out with its lines joined, behind the text out holds.
-  static void appendJoined(std::string& out, char* from, char* to) {
-    out.append(kel::html_read::joinLines(from, static_cast<std::size_t>(to - from), out.empty()));
   }
 
   PageLines& lines_;

@@ -103,7 +103,7 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
     }
     // The comment vanishes: the text in front of it moves to pending, and the search goes on
     // right behind it.
-    appendText(pending, start, lt, hasLineBreak(start, lt));
+    appendJoined(pending, buffer.data() + start, lt - start);
     start = end + 3;
     searchPos = start;
   }
@@ -158,25 +158,13 @@ bool HTML_Eater::nextTag(std::string_view& tag, std::string_view& attributes) {
   } else {
     assembled_.swap(pending);
     pending.clear();
-    appendText(assembled_, start, lt, textBreaks);
+    appendJoined(assembled_, buffer.data() + start, lt - start);
     textBefore = assembled_;
     textReadable_ = assembled_.size() + 1;
   }
   start = gt + 1;
   searchPos = start;
   return true;
-}
-
-void HTML_Eater::appendText(std::string& out, std::string::size_type from,
-                            std::string::size_type to, bool lineBreak) {
-  const std::size_t base = out.size();
-  out.append(buffer, from, to - from);
-  if (lineBreak) {
-    // Text in front of a comment continues the text before it, if any.
-    const std::string_view joined = joinLines(&out[base], to - from, base == 0);
-    if (joined.data() != &out[base]) std::memmove(&out[base], joined.data(), joined.size());
-    out.resize(base + joined.size());
-  }
 }
 
 }  // namespace kel::html_read

@@ -67,9 +67,6 @@ class HTML_Eater {
   // True when buffer[from, to) holds a '\n'. REQUIRES: from ascends from call to call (the
   // consumed front dropped counts as no change), so no byte is looked at twice.
   bool hasLineBreak(std::string::size_type from, std::string::size_type to);
-  // Appends buffer[from, to) to out with its lines joined; lineBreak says whether it holds a '\n'.
-  void appendText(std::string& out, std::string::size_type from, std::string::size_type to,
-                  bool lineBreak);
   bool bufferEmpty() const { return pending.empty() && start == buffer.size(); }
 
   std::unique_ptr<PageLines> owned_;  // the lines of a page the reader opened itself

@@ -64,4 +64,8 @@ std::string_view joinLines(char* text, std::size_t size, bool dropLeading) {
   return std::string_view(text, static_cast<std::size_t>(to - text));
 }
 
+void appendJoined(std::string& out, char* text, std::size_t size) {
+  out.append(joinLines(text, size, out.empty()));
+}
+
 }  // namespace kel::html_read

@@ -52,6 +52,11 @@ class PageLines {
 // start when dropLeading (a line break right behind the previous tag, whose line was used up).
 std::string_view joinLines(char* text, std::size_t size, bool dropLeading);
 
+// Appends text[0, size), its lines joined in place, to out, behind the text out holds already: a
+// line break at its start adds nothing when out is empty (text in front of a comment, and the
+// text after it, continue the text since the last tag).
+void appendJoined(std::string& out, char* text, std::size_t size);
+
 }  // namespace kel::html_read
 
 #endif
